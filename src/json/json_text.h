@@ -1,0 +1,28 @@
+// The two text forms of a JsonValue.
+//
+//   to_compact_text(v)   {"a":"x","b":[1,2.5]}       what goes over the wire
+//   to_indented_text(v)  {\n  "a": "x",\n  "b": [...]  what the command line prints
+//
+// Neither form ends with a line feed. Keys come out in ascending byte order,
+// so equal values give equal text. The append_ forms write into the caller's
+// buffer, so a message and its trailing line feed take one allocation.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "json/json_value.h"
+
+namespace brelvo::json {
+
+std::string to_compact_text(const JsonValue& value);
+std::string to_indented_text(const JsonValue& value);
+
+void append_compact_text(std::string& out, const JsonValue& value);
+void append_indented_text(std::string& out, const JsonValue& value);
+
+// Pieces shared by both forms.
+void append_quoted_string(std::string& out, std::string_view text);
+void append_number_text(std::string& out, const JsonNumber& number);
+
+}  // namespace brelvo::json

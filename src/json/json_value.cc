@@ -1,0 +1,154 @@
+#include "json/json_value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "json/utf8.h"
+
+namespace brelvo::json {
+
+JsonNumber JsonNumber::from_unsigned(std::uint64_t value) {
+  JsonNumber n;
+  n.kind_ = Kind::kUnsigned;
+  n.bits_.u = value;
+  return n;
+}
+
+JsonNumber JsonNumber::from_signed(std::int64_t value) {
+  if (value >= 0) return from_unsigned(static_cast<std::uint64_t>(value));
+  JsonNumber n;
+  n.kind_ = Kind::kNegative;
+  n.bits_.i = value;
+  return n;
+}
+
+JsonNumber JsonNumber::from_double(double value) {
+  JsonNumber n;
+  n.kind_ = Kind::kFloat;
+  n.bits_.d = value;
+  return n;
+}
+
+bool operator==(const JsonNumber& a, const JsonNumber& b) {
+  if (a.kind_ != b.kind_) return false;
+  switch (a.kind_) {
+    case JsonNumber::Kind::kUnsigned:
+      return a.bits_.u == b.bits_.u;
+    case JsonNumber::Kind::kNegative:
+      return a.bits_.i == b.bits_.i;
+    case JsonNumber::Kind::kFloat:
+      // Bitwise, so that -0.0 and 0.0 stay apart like their texts do.
+      return std::signbit(a.bits_.d) == std::signbit(b.bits_.d) && a.bits_.d == b.bits_.d;
+  }
+  return false;
+}
+
+namespace {
+
+bool key_less(const JsonMember& member, std::string_view key) {
+  return member.key < key;
+}
+
+}  // namespace
+
+JsonObject JsonObject::from_members(std::vector<JsonMember> members) {
+  JsonObject object;
+  auto by_key = [](const JsonMember& a, const JsonMember& b) { return a.key < b.key; };
+  if (!std::is_sorted(members.begin(), members.end(), by_key)) {
+    std::stable_sort(members.begin(), members.end(), by_key);
+  }
+  // Of each run of equal keys keep the last, which came latest in the input.
+  auto out = members.begin();
+  for (auto it = members.begin(); it != members.end(); ++it) {
+    auto next = std::next(it);
+    if (next != members.end() && next->key == it->key) continue;
+    if (out != it) *out = std::move(*it);
+    ++out;
+  }
+  members.erase(out, members.end());
+  object.members_ = std::move(members);
+  return object;
+}
+
+std::optional<JsonValue> JsonObject::insert(std::string key, JsonValue value) {
+  if (members_.empty() || members_.back().key < key) {
+    members_.push_back({std::move(key), std::move(value)});
+    return std::nullopt;
+  }
+  auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
+  if (it != members_.end() && it->key == key) {
+    std::swap(it->value, value);
+    return value;
+  }
+  members_.insert(it, {std::move(key), std::move(value)});
+  return std::nullopt;
+}
+
+std::optional<JsonValue> JsonObject::remove(std::string_view key) {
+  auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
+  if (it == members_.end() || it->key != key) return std::nullopt;
+  JsonValue removed = std::move(it->value);
+  members_.erase(it);
+  return removed;
+}
+
+const JsonValue* JsonObject::get(std::string_view key) const {
+  auto it = std::lower_bound(members_.begin(), members_.end(), key, key_less);
+  return it != members_.end() && it->key == key ? &it->value : nullptr;
+}
+
+JsonValue* JsonObject::get(std::string_view key) {
+  return const_cast<JsonValue*>(std::as_const(*this).get(key));
+}
+
+bool operator==(const JsonObject& a, const JsonObject& b) {
+  return a.members_ == b.members_;
+}
+
+JsonValue::JsonValue(double d) {
+  if (std::isfinite(d)) data_ = JsonNumber::from_double(d);
+}
+
+JsonValue JsonValue::from_strings(const std::vector<std::string>& strings) {
+  JsonArray array;
+  array.reserve(strings.size());
+  for (const auto& s : strings) array.emplace_back(s);
+  return array;
+}
+
+std::optional<std::uint64_t> JsonValue::as_unsigned() const {
+  const JsonNumber* n = as_number();
+  if (n == nullptr || n->kind() != JsonNumber::Kind::kUnsigned) return std::nullopt;
+  return n->unsigned_value();
+}
+
+const JsonValue* JsonValue::get(std::string_view key) const {
+  const JsonObject* object = as_object();
+  return object != nullptr ? object->get(key) : nullptr;
+}
+
+JsonValue* JsonValue::get(std::string_view key) {
+  JsonObject* object = as_object();
+  return object != nullptr ? object->get(key) : nullptr;
+}
+
+std::optional<JsonValue> JsonValue::insert(std::string key, JsonValue value) {
+  JsonObject* object = as_object();
+  if (object == nullptr) return std::nullopt;
+  return object->insert(std::move(key), std::move(value));
+}
+
+std::optional<JsonValue> JsonValue::remove(std::string_view key) {
+  JsonObject* object = as_object();
+  return object != nullptr ? object->remove(key) : std::nullopt;
+}
+
+std::expected<JsonValue, JsonParseError> json_from_path(const std::filesystem::path& path) {
+  const std::string& text = path.native();
+  if (!is_valid_utf8(text))
+    return std::unexpected(JsonParseError{"path contains invalid UTF-8 characters", 0, 0});
+  return JsonValue(text);
+}
+
+}  // namespace brelvo::json

@@ -1,0 +1,167 @@
+// JsonValue: the one dynamic value type for everything the program reads,
+// builds, sends and prints.
+//
+//   JsonValue v = JsonObject{};
+//   v.insert("tool", "find_elements");      // strings are copied in
+//   v.insert("count", 3);                   // non-negative ints are unsigned
+//   v.insert("scale", 1.0);                 // doubles stay floats: "1.0"
+//   to_compact_text(v);   // {"count":3,"scale":1.0,"tool":"find_elements"}
+//
+//   if (const JsonValue* t = v.get("tool"); t && t->is_string()) use(*t->as_string());
+//
+// Numbers keep their kind (unsigned, negative, float) from construction to
+// text, so 1 and 1.0 round-trip as different texts. Objects keep one value per
+// key and always present members in ascending byte order of their keys; the
+// last insert of a key wins. Values own their children; copies are deep.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "json/json_error.h"
+
+namespace brelvo::json {
+
+class JsonValue;
+
+// A finite number in exactly one of three representations.
+class JsonNumber {
+ public:
+  enum class Kind : std::uint8_t { kUnsigned, kNegative, kFloat };
+
+  static JsonNumber from_unsigned(std::uint64_t value);
+  // Zero and positive values are stored as unsigned.
+  static JsonNumber from_signed(std::int64_t value);
+  // Non-finite doubles are rejected by JsonValue, never stored here.
+  static JsonNumber from_double(double value);
+
+  Kind kind() const { return kind_; }
+  std::uint64_t unsigned_value() const { return bits_.u; }
+  std::int64_t negative_value() const { return bits_.i; }
+  double float_value() const { return bits_.d; }
+
+  friend bool operator==(const JsonNumber& a, const JsonNumber& b);
+
+ private:
+  union Bits {
+    std::uint64_t u;
+    std::int64_t i;
+    double d;
+  };
+  Kind kind_ = Kind::kUnsigned;
+  Bits bits_{.u = 0};
+};
+
+struct JsonMember;
+
+// Members sorted by key bytes, one per key.
+class JsonObject {
+ public:
+  using const_iterator = std::vector<JsonMember>::const_iterator;
+  using iterator = std::vector<JsonMember>::iterator;
+
+  JsonObject() = default;
+  // Builds from members in any order in O(n log n); of repeated keys the
+  // later member wins.
+  static JsonObject from_members(std::vector<JsonMember> members);
+
+  // Returns the value previously stored under the key, if any.
+  std::optional<JsonValue> insert(std::string key, JsonValue value);
+  std::optional<JsonValue> remove(std::string_view key);
+  const JsonValue* get(std::string_view key) const;
+  JsonValue* get(std::string_view key);
+  bool contains(std::string_view key) const { return get(key) != nullptr; }
+
+  std::size_t size() const { return members_.size(); }
+  bool empty() const { return members_.empty(); }
+  const_iterator begin() const { return members_.begin(); }
+  const_iterator end() const { return members_.end(); }
+  iterator begin() { return members_.begin(); }
+  iterator end() { return members_.end(); }
+
+  friend bool operator==(const JsonObject& a, const JsonObject& b);
+
+ private:
+  std::vector<JsonMember> members_;
+};
+
+using JsonArray = std::vector<JsonValue>;
+
+class JsonValue {
+ public:
+  enum class Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject };
+
+  JsonValue() = default;
+  JsonValue(std::nullptr_t) {}
+  JsonValue(bool b) : data_(b) {}
+  JsonValue(JsonNumber n) : data_(n) {}
+  JsonValue(int n) : data_(JsonNumber::from_signed(n)) {}
+  JsonValue(long n) : data_(JsonNumber::from_signed(n)) {}
+  JsonValue(long long n) : data_(JsonNumber::from_signed(n)) {}
+  JsonValue(unsigned n) : data_(JsonNumber::from_unsigned(n)) {}
+  JsonValue(unsigned long n) : data_(JsonNumber::from_unsigned(n)) {}
+  JsonValue(unsigned long long n) : data_(JsonNumber::from_unsigned(n)) {}
+  // A non-finite double gives null.
+  JsonValue(double d);
+  JsonValue(std::string s) : data_(std::move(s)) {}
+  JsonValue(std::string_view s) : data_(std::string(s)) {}
+  JsonValue(const char* s) : data_(std::string(s)) {}
+  JsonValue(JsonArray a) : data_(std::move(a)) {}
+  JsonValue(JsonObject o) : data_(std::move(o)) {}
+
+  // An array of strings, in list order.
+  static JsonValue from_strings(const std::vector<std::string>& strings);
+
+  Kind kind() const { return static_cast<Kind>(data_.index()); }
+  bool is_null() const { return kind() == Kind::kNull; }
+  bool is_bool() const { return kind() == Kind::kBool; }
+  bool is_number() const { return kind() == Kind::kNumber; }
+  bool is_string() const { return kind() == Kind::kString; }
+  bool is_array() const { return kind() == Kind::kArray; }
+  bool is_object() const { return kind() == Kind::kObject; }
+
+  // Each accessor gives nothing (nullptr) for a value of another kind.
+  const bool* as_bool() const { return std::get_if<bool>(&data_); }
+  const JsonNumber* as_number() const { return std::get_if<JsonNumber>(&data_); }
+  const std::string* as_string() const { return std::get_if<std::string>(&data_); }
+  std::string* as_string() { return std::get_if<std::string>(&data_); }
+  const JsonArray* as_array() const { return std::get_if<JsonArray>(&data_); }
+  JsonArray* as_array() { return std::get_if<JsonArray>(&data_); }
+  const JsonObject* as_object() const { return std::get_if<JsonObject>(&data_); }
+  JsonObject* as_object() { return std::get_if<JsonObject>(&data_); }
+  // The integer of a number in the unsigned representation.
+  std::optional<std::uint64_t> as_unsigned() const;
+  bool is_true() const { return data_.index() == 1 && std::get<bool>(data_); }
+
+  // Member of an object; nothing when this is not an object or lacks the key.
+  const JsonValue* get(std::string_view key) const;
+  JsonValue* get(std::string_view key);
+  // Object members; on a value of another kind both do nothing and give nothing.
+  std::optional<JsonValue> insert(std::string key, JsonValue value);
+  std::optional<JsonValue> remove(std::string_view key);
+
+  friend bool operator==(const JsonValue& a, const JsonValue& b) = default;
+
+ private:
+  std::variant<std::nullptr_t, bool, JsonNumber, std::string, JsonArray, JsonObject> data_;
+};
+
+struct JsonMember {
+  std::string key;
+  JsonValue value;
+
+  friend bool operator==(const JsonMember& a, const JsonMember& b) = default;
+};
+
+// A string value holding the path's text; a path that is not valid UTF-8
+// gives "path contains invalid UTF-8 characters" with line 0.
+std::expected<JsonValue, JsonParseError> json_from_path(const std::filesystem::path& path);
+
+}  // namespace brelvo::json

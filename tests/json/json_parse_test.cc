@@ -1,0 +1,149 @@
+#include "json/json_parse.h"
+
+#include <gtest/gtest.h>
+
+#include "json/json_text.h"
+
+namespace brelvo::json {
+namespace {
+
+// The whole error message, or "ok: " and the compact text of the value.
+std::string outcome(std::string_view text) {
+  auto value = parse_json(text);
+  return value ? "ok: " + to_compact_text(*value) : value.error().message();
+}
+
+struct Case {
+  std::string text;
+  std::string expected;
+};
+
+void expect_all(const std::vector<Case>& cases) {
+  for (const auto& c : cases) EXPECT_EQ(outcome(c.text), c.expected) << "input: " << c.text;
+}
+
+TEST(ParseErrors, EndOfText) {
+  expect_all({
+      {"", "EOF while parsing a value at line 1 column 0"},
+      {"  ", "EOF while parsing a value at line 1 column 2"},
+      {"[1\n", "EOF while parsing a list at line 2 column 0"},
+      {"[", "EOF while parsing a list at line 1 column 1"},
+      {"[1,", "EOF while parsing a value at line 1 column 3"},
+      {"{", "EOF while parsing an object at line 1 column 1"},
+      {"{\"a\"", "EOF while parsing an object at line 1 column 4"},
+      {"{\"a\":1", "EOF while parsing an object at line 1 column 6"},
+      {"{\"a\":1,", "EOF while parsing a value at line 1 column 7"},
+      {"{\"a\":", "EOF while parsing a value at line 1 column 5"},
+      {"\"abc", "EOF while parsing a string at line 1 column 4"},
+      {"\"\\u12", "EOF while parsing a string at line 1 column 5"},
+      {"\"\\", "EOF while parsing a string at line 1 column 2"},
+      {"tru", "EOF while parsing a value at line 1 column 3"},
+      {"-", "EOF while parsing a value at line 1 column 1"},
+      {"1.", "EOF while parsing a value at line 1 column 2"},
+      {"1e+", "EOF while parsing a value at line 1 column 3"},
+  });
+}
+
+TEST(ParseErrors, UnexpectedBytes) {
+  expect_all({
+      {"\xEF\xBB\xBF{}", "expected value at line 1 column 1"},
+      {"[1,]", "trailing comma at line 1 column 4"},
+      {"{\"a\":1,}", "trailing comma at line 1 column 8"},
+      {"{\"a\" 1}", "expected `:` at line 1 column 6"},
+      {"{1:2}", "key must be a string at line 1 column 2"},
+      {"{\"a\":1,2}", "key must be a string at line 1 column 8"},
+      {"[1 2]", "expected `,` or `]` at line 1 column 4"},
+      {"{\"a\":1 2}", "expected `,` or `}` at line 1 column 8"},
+      {"1 2", "trailing characters at line 1 column 3"},
+      {"1x", "trailing characters at line 1 column 2"},
+      {"[1x]", "expected `,` or `]` at line 1 column 3"},
+      {"trux", "expected ident at line 1 column 4"},
+      {"nul", "EOF while parsing a value at line 1 column 3"},
+      {"]", "expected value at line 1 column 1"},
+      {"\n\n  @", "expected value at line 3 column 3"},
+      {"\r\n@", "expected value at line 2 column 1"},
+      {"[\"a\"\r,]", "trailing comma at line 1 column 7"},
+  });
+}
+
+TEST(ParseErrors, Numbers) {
+  expect_all({
+      {"01", "invalid number at line 1 column 2"},
+      {"-00", "invalid number at line 1 column 3"},
+      {"-a", "invalid number at line 1 column 2"},
+      {"1.e5", "invalid number at line 1 column 3"},
+      {"1ex", "invalid number at line 1 column 3"},
+      {"1e400", "number out of range at line 1 column 5"},
+      {"[-1.5e999]", "number out of range at line 1 column 9"},
+      {"+1", "expected value at line 1 column 1"},
+  });
+}
+
+TEST(ParseErrors, Strings) {
+  expect_all({
+      {"\"a\tb\"",
+       "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
+      {"\"\\x\"", "invalid escape at line 1 column 3"},
+      {"\"\\u12G4\"", "invalid escape at line 1 column 7"},
+      {"\"\\uD800\"", "unexpected end of hex escape at line 1 column 8"},
+      {"\"\\uD800\\n\"", "unexpected end of hex escape at line 1 column 9"},
+      {"\"\\uD800\\u0041\"", "lone leading surrogate in hex escape at line 1 column 13"},
+      {"\"\\uDC00\"", "lone leading surrogate in hex escape at line 1 column 7"},
+      {"\"\\uD800", "EOF while parsing a string at line 1 column 7"},
+      {"\"\\uD800\\", "EOF while parsing a string at line 1 column 8"},
+  });
+}
+
+TEST(ParseErrors, NestingLimit) {
+  std::string ok = std::string(127, '[') + std::string(127, ']');
+  EXPECT_TRUE(parse_json(ok));
+  std::string too_deep = std::string(128, '[') + std::string(128, ']');
+  EXPECT_EQ(outcome(too_deep), "recursion limit exceeded at line 1 column 128");
+  std::string mixed;
+  for (int i = 0; i < 64; ++i) mixed += "{\"a\":[";
+  EXPECT_EQ(outcome(mixed), "recursion limit exceeded at line 1 column 384");
+  // Closed containers give their budget back.
+  std::string siblings = "[" + std::string(126, '[') + std::string(126, ']') + "," +
+                         std::string(126, '[') + std::string(126, ']') + "]";
+  EXPECT_TRUE(parse_json(siblings));
+}
+
+TEST(ParseValues, NumberKinds) {
+  expect_all({
+      {"18446744073709551615", "ok: 18446744073709551615"},
+      {"18446744073709551616", "ok: 1.8446744073709552e+19"},
+      {"-9223372036854775808", "ok: -9223372036854775808"},
+      {"-9223372036854775809", "ok: -9.223372036854776e+18"},
+      {"-0", "ok: -0.0"},
+      {"-0.0", "ok: -0.0"},
+      {"1e2", "ok: 100.0"},
+      {"1.0", "ok: 1.0"},
+      {"1E+2", "ok: 100.0"},
+      {"1e-400", "ok: 0.0"},
+      {"-1e-400", "ok: -0.0"},
+      {"0.0000e999", "ok: 0.0"},
+      {"4.9e-324", "ok: 5e-324"},
+      {"0.1", "ok: 0.1"},
+      {"123456789012345678901234567890", "ok: 1.2345678901234568e+29"},
+  });
+}
+
+TEST(ParseValues, StringsAndEscapes) {
+  expect_all({
+      {R"("\ud83d\ude00")", "ok: \"\xF0\x9F\x98\x80\""},
+      {R"("\u00e9\u0000\/")", "ok: \"\xC3\xA9\\u0000/\""},
+      {R"("a\tb")", R"(ok: "a\tb")"},
+      {"\"\x7f\xC3\xA9\"", "ok: \"\x7f\xC3\xA9\""},
+  });
+}
+
+TEST(ParseValues, ObjectsKeepTheLastOfRepeatedKeys) {
+  expect_all({
+      {R"({"b":1,"a":2,"b":3})", R"(ok: {"a":2,"b":3})"},
+      {" [ 1 , { } , [ ] ] \r\n", "ok: [1,{},[]]"},
+      {"true", "ok: true"},
+  });
+}
+
+}  // namespace
+}  // namespace brelvo::json

@@ -1,0 +1,87 @@
+#include "json/json_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "json/json_text.h"
+
+namespace brelvo::json {
+namespace {
+
+TEST(JsonNumberKinds, SignedZeroAndPositiveAreUnsigned) {
+  EXPECT_EQ(JsonNumber::from_signed(0).kind(), JsonNumber::Kind::kUnsigned);
+  EXPECT_EQ(JsonNumber::from_signed(7).kind(), JsonNumber::Kind::kUnsigned);
+  EXPECT_EQ(JsonNumber::from_signed(-1).kind(), JsonNumber::Kind::kNegative);
+  EXPECT_EQ(JsonNumber::from_double(1.0).kind(), JsonNumber::Kind::kFloat);
+  EXPECT_NE(JsonValue(1), JsonValue(1.0));
+  EXPECT_NE(JsonValue(0.0), JsonValue(-0.0));
+}
+
+TEST(JsonNumberKinds, NonFiniteDoubleGivesNull) {
+  EXPECT_TRUE(JsonValue(std::nan("")).is_null());
+  EXPECT_TRUE(JsonValue(HUGE_VAL).is_null());
+  EXPECT_TRUE(JsonValue(-HUGE_VAL).is_null());
+}
+
+TEST(JsonNumberKinds, UnsignedAccessOnlyForUnsigned) {
+  EXPECT_EQ(JsonValue(5).as_unsigned(), 5u);
+  EXPECT_EQ(JsonValue(-5).as_unsigned(), std::nullopt);
+  EXPECT_EQ(JsonValue(5.0).as_unsigned(), std::nullopt);
+  EXPECT_EQ(JsonValue("5").as_unsigned(), std::nullopt);
+}
+
+TEST(JsonObjectMembers, KeysInByteOrderAndLastInsertWins) {
+  JsonObject object;
+  EXPECT_EQ(object.insert("\xC3\xA9", 1), std::nullopt);
+  object.insert("aa", 2);
+  object.insert("a", 3);
+  object.insert("B", 4);
+  EXPECT_EQ(object.insert("a", 5), JsonValue(3));
+  std::vector<std::string> keys;
+  for (const auto& member : object) keys.push_back(member.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"B", "a", "aa", "\xC3\xA9"}));
+  EXPECT_EQ(*object.get("a"), JsonValue(5));
+}
+
+TEST(JsonObjectMembers, RemoveAndGet) {
+  JsonValue value = JsonObject{};
+  value.insert("x", true);
+  EXPECT_EQ(value.remove("missing"), std::nullopt);
+  EXPECT_EQ(value.remove("x"), JsonValue(true));
+  EXPECT_EQ(value.get("x"), nullptr);
+  JsonValue not_object = 3;
+  EXPECT_EQ(not_object.get("x"), nullptr);
+  EXPECT_EQ(not_object.insert("x", 1), std::nullopt);
+  EXPECT_TRUE(not_object.is_number());
+}
+
+TEST(JsonObjectMembers, FromMembersSortsAndKeepsTheLastOfEachKey) {
+  std::vector<JsonMember> members;
+  for (int i = 999; i >= 0; --i) members.push_back({std::to_string(i % 100), i});
+  JsonObject object = JsonObject::from_members(std::move(members));
+  EXPECT_EQ(object.size(), 100u);
+  // Of the ten members named "7", the last given held 7.
+  EXPECT_EQ(*object.get("7"), JsonValue(7));
+  EXPECT_EQ(object.begin()->key, "0");
+}
+
+TEST(JsonValueCopies, AreDeep) {
+  JsonValue original = JsonObject{};
+  original.insert("list", JsonArray{1, 2});
+  JsonValue copy = original;
+  copy.get("list")->as_array()->push_back(3);
+  EXPECT_EQ(to_compact_text(original), R"({"list":[1,2]})");
+  EXPECT_EQ(to_compact_text(copy), R"({"list":[1,2,3]})");
+}
+
+TEST(JsonValueConstructors, StringsAndPaths) {
+  EXPECT_EQ(to_compact_text(JsonValue::from_strings({"a", "b"})), R"(["a","b"])");
+  EXPECT_EQ(json_from_path("/tmp/x").value(), JsonValue("/tmp/x"));
+  auto bad = json_from_path(std::filesystem::path("/tmp/\xFF"));
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.error().message(), "path contains invalid UTF-8 characters");
+}
+
+}  // namespace
+}  // namespace brelvo::json
