@@ -67,7 +67,12 @@ class JsonObject {
   using const_iterator = std::vector<JsonMember>::const_iterator;
   using iterator = std::vector<JsonMember>::iterator;
 
-  JsonObject() = default;
+  JsonObject();
+  ~JsonObject();
+  JsonObject(const JsonObject&);
+  JsonObject(JsonObject&&) noexcept;
+  JsonObject& operator=(const JsonObject&);
+  JsonObject& operator=(JsonObject&&) noexcept;
   // Builds from members in any order in O(n log n); of repeated keys the
   // later member wins.
   static JsonObject from_members(std::vector<JsonMember> members);
@@ -79,12 +84,12 @@ class JsonObject {
   JsonValue* get(std::string_view key);
   bool contains(std::string_view key) const { return get(key) != nullptr; }
 
-  std::size_t size() const { return members_.size(); }
-  bool empty() const { return members_.empty(); }
-  const_iterator begin() const { return members_.begin(); }
-  const_iterator end() const { return members_.end(); }
-  iterator begin() { return members_.begin(); }
-  iterator end() { return members_.end(); }
+  std::size_t size() const;
+  bool empty() const;
+  const_iterator begin() const;
+  const_iterator end() const;
+  iterator begin();
+  iterator end();
 
   friend bool operator==(const JsonObject& a, const JsonObject& b);
 
@@ -159,6 +164,32 @@ struct JsonMember {
 
   friend bool operator==(const JsonMember& a, const JsonMember& b) = default;
 };
+
+// Defined here, where JsonMember is complete.
+inline JsonObject::JsonObject() = default;
+inline JsonObject::~JsonObject() = default;
+inline JsonObject::JsonObject(const JsonObject&) = default;
+inline JsonObject::JsonObject(JsonObject&&) noexcept = default;
+inline JsonObject& JsonObject::operator=(const JsonObject&) = default;
+inline JsonObject& JsonObject::operator=(JsonObject&&) noexcept = default;
+inline std::size_t JsonObject::size() const {
+  return members_.size();
+}
+inline bool JsonObject::empty() const {
+  return members_.empty();
+}
+inline JsonObject::const_iterator JsonObject::begin() const {
+  return members_.begin();
+}
+inline JsonObject::const_iterator JsonObject::end() const {
+  return members_.end();
+}
+inline JsonObject::iterator JsonObject::begin() {
+  return members_.begin();
+}
+inline JsonObject::iterator JsonObject::end() {
+  return members_.end();
+}
 
 // A string value holding the path's text; a path that is not valid UTF-8
 // gives "path contains invalid UTF-8 characters" with line 0.
