@@ -1,0 +1,13 @@
+// The one place where a run's outcome is printed and its exit code chosen.
+#pragma once
+
+#include "main/dispatch.h"
+
+namespace brelvo::cli {
+
+// Writes the usage text, the indented result, or {"error": {code, message}},
+// each followed by one line feed, to `fd`; a null result prints nothing.
+// Returns the process's exit code.
+int write_outcome(const Outcome& outcome, int fd);
+
+}  // namespace brelvo::cli
