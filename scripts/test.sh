@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12, as root), builds, and runs every
+# test: the unit and end-to-end suites, the same suites under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the MCP SDK client test, and a short run of
+# each fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+
+install_packages() {
+  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev)
+  command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
+  local missing=()
+  for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+    exit 1
+  fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+step() { printf '\n== %s ==\n' "$*"; }
+
+install_packages
+
+step "MCP SDK client (npm ci)"
+npm ci --prefix tests/sdk --no-audit --no-fund --loglevel=error
+
+step "Debug build and tests"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j2
+ctest --preset dev
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j2
+ctest --preset asan
+
+step "Fuzzers (${FUZZ_SECONDS} s each)"
+scripts/fuzz.sh "$FUZZ_SECONDS"

@@ -1,0 +1,141 @@
+#include "process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace brelvo::e2e {
+namespace {
+
+std::vector<std::string> build_environment(const std::map<std::string, std::optional<std::string>>& changes) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text = *entry;
+    if (!changes.contains(text.substr(0, text.find('=')))) env.push_back(text);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) env.push_back(name + "=" + *value);
+  }
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (auto& s : strings) result.push_back(s.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
+            const std::map<std::string, std::optional<std::string>>& env_changes, posix_spawn_file_actions_t* actions) {
+  std::vector<std::string> argv_strings{program.string()};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = build_environment(env_changes);
+  auto argv = pointers(argv_strings);
+  auto envp = pointers(env_strings);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), actions, nullptr, argv.data(), envp.data()) != 0) return -1;
+  return pid;
+}
+
+// Writes the input and reads both outputs at once, so that no pipe fills up.
+void pump(int in_fd, std::string_view input, int out_fd, int err_fd, RunResult& result) {
+  if (input.empty()) {
+    ::close(in_fd);
+    in_fd = -1;
+  }
+  while (out_fd >= 0 || err_fd >= 0) {
+    pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
+    if (::poll(fds, 3, -1) < 0 && errno != EINTR) return;
+    char buffer[65536];
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        (i == 0 ? out_fd : err_fd) = -1;
+      }
+    }
+    if (in_fd >= 0 && fds[2].revents != 0) {
+      const ssize_t n = ::write(in_fd, input.data(), std::min<std::size_t>(input.size(), 65536));
+      if (n > 0) input.remove_prefix(static_cast<std::size_t>(n));
+      if (n < 0 || input.empty()) {
+        ::close(in_fd);
+        in_fd = -1;
+      }
+    }
+  }
+  if (in_fd >= 0) ::close(in_fd);
+}
+
+}  // namespace
+
+RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    return {};
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
+  const pid_t pid = spawn(program, args, options.env, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  RunResult result;
+  ::signal(SIGPIPE, SIG_IGN);
+  pump(in_pipe[1], options.input, out_pipe[0], err_pipe[0], result);
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  return result;
+}
+
+pid_t start_background(const std::filesystem::path& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::optional<std::string>>& env) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd = 0; fd <= 2; ++fd) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  }
+  const pid_t pid = spawn(program, args, env, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+bool process_alive(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+  return ::kill(pid, 0) == 0;
+}
+
+void stop_process(pid_t pid) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (process_alive(pid) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (process_alive(pid)) ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+}
+
+}  // namespace brelvo::e2e

@@ -1,0 +1,93 @@
+#include "sim_fixture.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "json/json_parse.h"
+#include "json/json_text.h"
+
+namespace brelvo::e2e {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "brelvo-e2e-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string read_text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void write_text(const std::filesystem::path& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool wait_for_file(const std::filesystem::path& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > 0 && !ec) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+void SimTest::TearDown() { stop_sim(); }
+
+void SimTest::start_sim(std::vector<std::string> options) {
+  options.insert(options.begin(), {"--control", control_path().string(), "--log", (dir() / "requests.log").string()});
+  sim_pid_ = start_background(kSimPath, options);
+  ASSERT_GT(sim_pid_, 0);
+  ASSERT_TRUE(wait_for_file(control_path())) << "the simulator wrote no control file";
+}
+
+void SimTest::stop_sim() {
+  stop_process(sim_pid_);
+  sim_pid_ = -1;
+}
+
+std::string SimTest::token() const {
+  auto control = json::parse_json(read_text(control_path()));
+  const json::JsonValue* token = control ? control->get("token") : nullptr;
+  return token && token->is_string() ? *token->as_string() : std::string();
+}
+
+std::vector<std::string> SimTest::requests() const {
+  std::vector<std::string> lines;
+  std::istringstream log(read_text(dir() / "requests.log"));
+  for (std::string line; std::getline(log, line);) lines.push_back(line + "\n");
+  return lines;
+}
+
+RunResult SimTest::cli(std::vector<std::string> args, RunOptions options) const {
+  args.insert(args.begin(), {"--control", control_path().string()});
+  return run_program(kCliPath, args, options);
+}
+
+std::string request_line(std::uint64_t id, std::string_view method, std::string_view params, std::string_view token) {
+  return "{\"id\":" + std::to_string(id) + ",\"method\":\"" + std::string(method) + "\",\"params\":" +
+         std::string(params) + ",\"token\":" + json::to_compact_text(json::JsonValue(token)) + "}\n";
+}
+
+std::string printed_error(std::string_view code, std::string_view message) {
+  json::JsonObject error;
+  error.insert("code", code);
+  error.insert("message", message);
+  json::JsonObject wrapper;
+  wrapper.insert("error", std::move(error));
+  return json::to_indented_text(wrapper) + "\n";
+}
+
+}  // namespace brelvo::e2e
