@@ -26,19 +26,24 @@ TEST(CliBasics, UsageAndVersion) {
 TEST(CliBasics, ErrorsGoToStandardOutputOnly) {
   RunResult unknown = run_program(kCliPath, {"stauts"});
   EXPECT_EQ(unknown.out,
-            "{\n  \"error\": {\n    \"code\": \"usage\",\n    \"message\": \"unknown command: stauts (see --help)\"\n  }\n}\n");
+            "{\n  \"error\": {\n    \"code\": \"usage\",\n    \"message\": \"unknown command: "
+            "stauts (see --help)\"\n  }\n}\n");
   EXPECT_EQ(unknown.err, "");
   EXPECT_EQ(unknown.exit_code, 2);
-  RunResult no_home = run_program(kCliPath, {"status"}, {.env = {{"HOME", std::nullopt}, {"XDG_DATA_HOME", std::nullopt}}});
-  EXPECT_EQ(no_home.out, printed_error("usage", "cannot find the user data directory; pass --control FILE"));
+  RunResult no_home = run_program(
+      kCliPath, {"status"}, with_env({{"HOME", std::nullopt}, {"XDG_DATA_HOME", std::nullopt}}));
+  EXPECT_EQ(no_home.out,
+            printed_error("usage", "cannot find the user data directory; pass --control FILE"));
   EXPECT_EQ(no_home.exit_code, 2);
 }
 
 TEST(CliBasics, MissingControlFileMeansNotRunning) {
   TempDir dir;
-  RunResult status = run_program(kCliPath, {"status"}, {.env = {{"XDG_DATA_HOME", dir.path().string()}}});
+  RunResult status =
+      run_program(kCliPath, {"status"}, with_env({{"XDG_DATA_HOME", dir.path().string()}}));
   EXPECT_EQ(status.out,
-            printed_error("not_running", "Brelvo is not running (no " + (dir.path() / "Brelvo/control.json").string() + ")"));
+            printed_error("not_running", "Brelvo is not running (no " +
+                                             (dir.path() / "Brelvo/control.json").string() + ")"));
   EXPECT_EQ(status.exit_code, 3);
   EXPECT_EQ(status.err, "");
 }

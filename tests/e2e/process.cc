@@ -17,7 +17,8 @@ extern char** environ;
 namespace brelvo::e2e {
 namespace {
 
-std::vector<std::string> build_environment(const std::map<std::string, std::optional<std::string>>& changes) {
+std::vector<std::string> build_environment(
+    const std::map<std::string, std::optional<std::string>>& changes) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     std::string text = *entry;
@@ -37,14 +38,16 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 }
 
 pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
-            const std::map<std::string, std::optional<std::string>>& env_changes, posix_spawn_file_actions_t* actions) {
+            const std::map<std::string, std::optional<std::string>>& env_changes,
+            posix_spawn_file_actions_t* actions) {
   std::vector<std::string> argv_strings{program.string()};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<std::string> env_strings = build_environment(env_changes);
   auto argv = pointers(argv_strings);
   auto envp = pointers(env_strings);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), actions, nullptr, argv.data(), envp.data()) != 0) return -1;
+  if (posix_spawn(&pid, program.c_str(), actions, nullptr, argv.data(), envp.data()) != 0)
+    return -1;
   return pid;
 }
 
@@ -85,7 +88,8 @@ void pump(int in_fd, std::string_view input, int out_fd, int err_fd, RunResult& 
 RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     return {};
   }
   posix_spawn_file_actions_t actions;

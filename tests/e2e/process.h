@@ -25,6 +25,12 @@ struct RunOptions {
   std::filesystem::path cwd;
 };
 
+inline RunOptions with_env(std::map<std::string, std::optional<std::string>> env) {
+  RunOptions options;
+  options.env = std::move(env);
+  return options;
+}
+
 // Runs `program` with `args`, feeds `input` on stdin and collects both
 // output streams until the process exits.
 RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,

@@ -44,10 +44,13 @@ bool wait_for_file(const std::filesystem::path& path) {
   return false;
 }
 
-void SimTest::TearDown() { stop_sim(); }
+void SimTest::TearDown() {
+  stop_sim();
+}
 
 void SimTest::start_sim(std::vector<std::string> options) {
-  options.insert(options.begin(), {"--control", control_path().string(), "--log", (dir() / "requests.log").string()});
+  options.insert(options.begin(), {"--control", control_path().string(), "--log",
+                                   (dir() / "requests.log").string()});
   sim_pid_ = start_background(kSimPath, options);
   ASSERT_GT(sim_pid_, 0);
   ASSERT_TRUE(wait_for_file(control_path())) << "the simulator wrote no control file";
@@ -76,9 +79,11 @@ RunResult SimTest::cli(std::vector<std::string> args, RunOptions options) const 
   return run_program(kCliPath, args, options);
 }
 
-std::string request_line(std::uint64_t id, std::string_view method, std::string_view params, std::string_view token) {
-  return "{\"id\":" + std::to_string(id) + ",\"method\":\"" + std::string(method) + "\",\"params\":" +
-         std::string(params) + ",\"token\":" + json::to_compact_text(json::JsonValue(token)) + "}\n";
+std::string request_line(std::uint64_t id, std::string_view method, std::string_view params,
+                         std::string_view token) {
+  return "{\"id\":" + std::to_string(id) + ",\"method\":\"" + std::string(method) +
+         "\",\"params\":" + std::string(params) +
+         ",\"token\":" + json::to_compact_text(json::JsonValue(token)) + "}\n";
 }
 
 std::string printed_error(std::string_view code, std::string_view message) {

@@ -60,7 +60,8 @@ class SimTest : public ::testing::Test {
 };
 
 // The request line the program sends, as the simulator logs it.
-std::string request_line(std::uint64_t id, std::string_view method, std::string_view params, std::string_view token);
+std::string request_line(std::uint64_t id, std::string_view method, std::string_view params,
+                         std::string_view token);
 
 // {"error": {"code": C, "message": M}} as printed, with its line feed.
 std::string printed_error(std::string_view code, std::string_view message);
