@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -49,8 +50,9 @@ void SimTest::TearDown() {
 }
 
 void SimTest::start_sim(std::vector<std::string> options) {
-  options.insert(options.begin(), {"--control", control_path().string(), "--log",
-                                   (dir() / "requests.log").string()});
+  options.insert(options.begin(),
+                 {"--control", control_path().string(), "--log", (dir() / "requests.log").string(),
+                  "--connections-log", (dir() / "connections.log").string()});
   sim_pid_ = start_background(kSimPath, options);
   ASSERT_GT(sim_pid_, 0);
   ASSERT_TRUE(wait_for_file(control_path())) << "the simulator wrote no control file";
@@ -72,6 +74,11 @@ std::vector<std::string> SimTest::requests() const {
   std::istringstream log(read_text(dir() / "requests.log"));
   for (std::string line; std::getline(log, line);) lines.push_back(line + "\n");
   return lines;
+}
+
+std::size_t SimTest::connections() const {
+  const std::string log = read_text(dir() / "connections.log");
+  return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
 }
 
 RunResult SimTest::cli(std::vector<std::string> args, RunOptions options) const {
