@@ -390,7 +390,9 @@ json::JsonValue Workspace::screenshot(const json::JsonValue&) {
     }
   }
   json::JsonObject result;
-  result.insert("imageBase64", encode_base64(encode_png(image)));
+  result.insert("imageBase64", settings_.screenshot_base64.empty()
+                                   ? encode_base64(encode_png(image))
+                                   : settings_.screenshot_base64);
   result.insert("mimeType", "image/png");
   result.insert("width", width);
   result.insert("height", height);

@@ -39,6 +39,7 @@ struct StartupState {
 struct ToolSettings {
   std::size_t answer_bytes = 0;      // echo results padded to about this size
   std::size_t screenshot_bytes = 0;  // screenshots of about this size
+  std::string screenshot_base64;     // replaces the image text when set
   StartupState startup;
 };
 

@@ -28,6 +28,7 @@ const char* const kHelpText =
     "  --exit-after N              exit after N requests\n"
     "  --answer-bytes N            pad echo results to about N bytes\n"
     "  --screenshot-bytes N        make screenshots about N bytes\n"
+    "  --screenshot-base64 TEXT    answer screenshots with this image text\n"
     "\n"
     "Words in BRELVO_SIM_OPTIONS are read after the command line.\n";
 
@@ -91,6 +92,8 @@ std::expected<SimOptions, std::string> parse_options(std::vector<std::string> wo
       ok = parse_number(value, *size->second);
     } else if (auto path = paths.find(word); path != paths.end()) {
       *path->second = value;
+    } else if (word == "--screenshot-base64") {
+      options.screenshot_base64 = value;
     } else if (word == "--port") {
       ok = parse_number(value, options.port);
     } else if (word == "--tool-delay") {

@@ -30,6 +30,7 @@ struct SimOptions {
   bool double_answer = false;
   std::size_t answer_bytes = 0;
   std::size_t screenshot_bytes = 0;
+  std::string screenshot_base64;  // replaces the screenshot's image text
   std::map<std::string, int> tool_delays_ms;
   bool help = false;
 };

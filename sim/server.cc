@@ -71,8 +71,8 @@ std::string error_line(std::string code, std::string message) {
 
 Server::Server(SimOptions options, StartupState startup)
     : options_(std::move(options)),
-      workspace_(
-          ToolSettings{options_.answer_bytes, options_.screenshot_bytes, std::move(startup)}),
+      workspace_(ToolSettings{options_.answer_bytes, options_.screenshot_bytes,
+                              options_.screenshot_base64, std::move(startup)}),
       token_(random_token()) {
   if (options_.control_path.empty()) {
     options_.control_path = bridge::default_control_path().value_or("Brelvo/control.json");

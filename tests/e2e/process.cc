@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 extern char** environ;
@@ -128,7 +129,13 @@ pid_t start_background(const std::filesystem::path& program, const std::vector<s
 bool process_alive(pid_t pid) {
   int status = 0;
   if (::waitpid(pid, &status, WNOHANG) == pid) return false;
-  return ::kill(pid, 0) == 0;
+  if (::kill(pid, 0) != 0) return false;
+  // A detached process that has exited stays a zombie until someone else reaps it.
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string fields;
+  std::getline(stat, fields);
+  const std::size_t close = fields.rfind(')');
+  return close == std::string::npos || close + 2 >= fields.size() || fields[close + 2] != 'Z';
 }
 
 void stop_process(pid_t pid) {

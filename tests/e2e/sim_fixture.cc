@@ -1,6 +1,10 @@
 #include "sim_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -79,6 +83,31 @@ std::vector<std::string> SimTest::requests() const {
 std::size_t SimTest::connections() const {
   const std::string log = read_text(dir() / "connections.log");
   return static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
+json::JsonValue SimTest::direct_exec(std::string_view tool) const {
+  auto control = json::parse_json(read_text(control_path()));
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(*control->get("port")->as_unsigned()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return nullptr;
+  const std::string line = request_line(
+      99, "exec", "{\"args\":{},\"timeout_ms\":1000,\"tool\":\"" + std::string(tool) + "\"}",
+      token());
+  ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
+  std::string answer;
+  char buffer[65536];
+  while (answer.find('\n') == std::string::npos) {
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    answer.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  auto parsed = json::parse_json(answer);
+  const json::JsonValue* result = parsed ? parsed->get("result") : nullptr;
+  return result ? *result : json::JsonValue();
 }
 
 RunResult SimTest::cli(std::vector<std::string> args, RunOptions options) const {

@@ -51,6 +51,9 @@ class SimTest : public ::testing::Test {
   // How many connections the simulator accepted.
   std::size_t connections() const;
 
+  // Asks the simulator directly, without the program: the answer's result.
+  json::JsonValue direct_exec(std::string_view tool) const;
+
   // Runs brelvo-cli with --control pointing at the simulator's control file.
   RunResult cli(std::vector<std::string> args, RunOptions options = {}) const;
 
