@@ -1,0 +1,44 @@
+// In-memory descriptors for feeding the server and reading what it wrote.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace brelvo::mcp::testing {
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+
+  int get() const { return fd_; }
+  void reset();
+
+ private:
+  int fd_;
+};
+
+struct Pipe {
+  UniqueFd read_end;
+  UniqueFd write_end;
+};
+
+// A memory file holding the bytes, positioned at its start.
+UniqueFd memory_file(std::string_view bytes);
+// Everything in a memory file, whatever its position.
+std::string memory_file_text(int fd);
+Pipe make_pipe();
+void set_non_blocking(int fd);
+// Blocks until the write end of the pipe is closed.
+std::string read_until_closed(int fd);
+
+}  // namespace brelvo::mcp::testing

@@ -1,0 +1,59 @@
+// How answers reach the client when its end of the output misbehaves.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "fake_link.h"
+#include "fd_io.h"
+#include "mcp/mcp_server.h"
+
+namespace brelvo::mcp {
+namespace {
+
+using testing::FakeApp;
+using testing::FakeLink;
+
+TEST(McpOutput, ServerKeepsServingAfterTheClientClosedItsEnd) {
+  signal(SIGPIPE, SIG_IGN);  // as the program does at start
+  testing::Pipe output = testing::make_pipe();
+  output.read_end.reset();
+  testing::UniqueFd input =
+      testing::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"a"}})"
+                           "\n"
+                           R"({"id":2,"method":"tools/call","params":{"name":"b"}})"
+                           "\n");
+  FakeApp app;
+  run_mcp_server(std::make_unique<FakeLink>(app), 180, input.get(), output.write_end.get());
+  EXPECT_EQ(app.calls, (std::vector<std::string>{"exec a {} 180", "exec b {} 180"}));
+}
+
+TEST(McpOutput, WholeMessagesReachANonBlockingPipeThatIsOftenFull) {
+  std::string big(1024 * 1024, 'q');
+  testing::Pipe output = testing::make_pipe();
+  testing::set_non_blocking(output.write_end.get());
+  std::string received;
+  std::thread client([&] { received = testing::read_until_closed(output.read_end.get()); });
+
+  testing::UniqueFd input =
+      testing::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"big"}})"
+                           "\n"
+                           R"({"id":2,"method":"ping"})"
+                           "\n");
+  FakeApp app;
+  app.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer { return big; };
+  run_mcp_server(std::make_unique<FakeLink>(app), 180, input.get(), output.write_end.get());
+  output.write_end.reset();
+  client.join();
+
+  EXPECT_TRUE(received == R"({"id":1,"jsonrpc":"2.0","result":{"content":[{"text":"\")" + big +
+                              R"(\"","type":"text"}],"isError":false}})"
+                              "\n"
+                              R"({"id":2,"jsonrpc":"2.0","result":{}})"
+                              "\n");
+}
+
+}  // namespace
+}  // namespace brelvo::mcp
