@@ -46,11 +46,10 @@ class Bridge final : public ControlLink {
   const std::filesystem::path& control_path() const { return control_path_; }
 
   std::expected<json::JsonValue, BridgeError> request(std::string_view method,
-                                                     json::JsonValue params,
-                                                     Seconds timeout) override;
-  std::expected<json::JsonValue, BridgeError> exec_tool(std::string_view tool,
-                                                       json::JsonValue args,
-                                                       Seconds timeout) override;
+                                                      json::JsonValue params,
+                                                      Seconds timeout) override;
+  std::expected<json::JsonValue, BridgeError> exec_tool(std::string_view tool, json::JsonValue args,
+                                                        Seconds timeout) override;
   std::expected<void, BridgeError> launch() override;
 
   // A "ping" answered with "ready": true.
@@ -59,8 +58,8 @@ class Bridge final : public ControlLink {
 
  private:
   std::expected<json::JsonValue, BridgeError> attempt(std::string_view method,
-                                                     const json::JsonValue& params,
-                                                     Seconds timeout);
+                                                      const json::JsonValue& params,
+                                                      Seconds timeout);
   std::expected<void, BridgeError> ensure_connection();
   std::expected<void, BridgeError> send_request(std::string_view method,
                                                 const json::JsonValue& params);

@@ -21,12 +21,12 @@ class ControlLink {
 
   // One request by method name; the answer's result or an error.
   virtual std::expected<json::JsonValue, BridgeError> request(std::string_view method,
-                                                             json::JsonValue params,
-                                                             Seconds timeout) = 0;
+                                                              json::JsonValue params,
+                                                              Seconds timeout) = 0;
   // The "exec" request: {"args", "timeout_ms", "tool"}.
   virtual std::expected<json::JsonValue, BridgeError> exec_tool(std::string_view tool,
-                                                               json::JsonValue args,
-                                                               Seconds timeout) = 0;
+                                                                json::JsonValue args,
+                                                                Seconds timeout) = 0;
   // Starts the application unless it is running, then waits until it is ready.
   virtual std::expected<void, BridgeError> launch() = 0;
 };

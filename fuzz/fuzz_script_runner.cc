@@ -1,0 +1,52 @@
+// The script runner on any UTF-8 script, against a link that echoes the
+// arguments back (or fails on a tool named "fail"): it never crashes, calls
+// the link at most once per line, and its records name lines in order.
+#include <cstdint>
+#include <cstdlib>
+
+#include "json/json_text.h"
+#include "json/utf8.h"
+#include "main/script_runner.h"
+
+namespace {
+
+class EchoLink : public brelvo::bridge::ControlLink {
+ public:
+  std::size_t calls = 0;
+  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> request(
+      std::string_view, brelvo::json::JsonValue, brelvo::bridge::Seconds) override {
+    std::abort();
+  }
+  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> exec_tool(
+      std::string_view tool, brelvo::json::JsonValue args, brelvo::bridge::Seconds) override {
+    ++calls;
+    if (tool == "down") return std::unexpected(brelvo::bridge::BridgeError::not_running("down"));
+    if (tool == "fail") {
+      brelvo::json::JsonObject failure;
+      failure.insert("error", std::move(args));
+      return failure;
+    }
+    return args;
+  }
+  std::expected<void, brelvo::bridge::BridgeError> launch() override { std::abort(); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view script(reinterpret_cast<const char*>(data), size);
+  if (!brelvo::json::is_valid_utf8(script)) return -1;
+  EchoLink link;
+  auto records = brelvo::cli::run_script(link, script, 180);
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(script.begin(), script.end(), '\n')) + 1;
+  if (link.calls > lines) std::abort();
+  if (!records) return 0;
+  std::uint64_t previous = 0;
+  for (const auto& record : *records->as_array()) {
+    const std::uint64_t line = *record.get("line")->as_unsigned();
+    if (line <= previous || line > lines) std::abort();
+    previous = line;
+  }
+  return 0;
+}

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the end-to-end suite with every brelvo-cli under valgrind's memcheck.
+# Any memcheck error makes that run exit 99 (and print to stderr), which the
+# tests report as a failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j2 --target e2e_tests brelvo-cli brelvo-sim
+export BRELVO_E2E_WRAPPER="$(command -v valgrind) --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite"
+# The 50 MB case takes minutes under memcheck; it is covered by the sanitizer build.
+exec build/dev/tests/e2e/e2e_tests --gtest_filter='-*FiftyMegabyte*' "$@"
