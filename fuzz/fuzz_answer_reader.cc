@@ -3,23 +3,27 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "bridge/line_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size > 60000) return -1;  // stays within the socket buffer: no writer thread needed
   int fds[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
-  // The first byte chooses the piece size, so lines cross buffer refills.
+  // The first byte chooses the piece size, so lines cross buffer refills; a
+  // thread writes, since small pieces fill the socket long before the bytes do.
   const std::size_t piece = size > 0 ? 1 + data[0] * 64u : 1;
-  for (std::size_t pos = 0; pos < size; pos += piece) {
-    const std::size_t n = std::min(piece, size - pos);
-    if (::send(fds[0], data + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) std::abort();
-  }
-  ::shutdown(fds[0], SHUT_WR);
+  std::thread writer([&] {
+    for (std::size_t pos = 0; pos < size; pos += piece) {
+      const std::size_t n = std::min(piece, size - pos);
+      if (::send(fds[0], data + pos, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) std::abort();
+    }
+    ::shutdown(fds[0], SHUT_WR);
+  });
   brelvo::bridge::LineReader reader(fds[1]);
   std::string joined;
   for (;;) {
@@ -30,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (feed != std::string::npos && feed + 1 != line->size()) std::abort();
     joined += *line;
   }
+  writer.join();
   ::close(fds[0]);
   ::close(fds[1]);
   if (joined != std::string_view(reinterpret_cast<const char*>(data), size)) std::abort();

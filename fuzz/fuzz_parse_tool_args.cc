@@ -1,5 +1,6 @@
 // parse_tool_args on any words (NUL-separated in the input): it either gives
 // a usage error or an object, and in the pair form every key is present.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,7 @@
 // The script runner on any UTF-8 script, against a link that echoes the
 // arguments back (or fails on a tool named "fail"): it never crashes, calls
 // the link at most once per line, and its records name lines in order.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 

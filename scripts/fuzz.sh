@@ -15,8 +15,16 @@ for target in $targets; do
   work=fuzz/corpus-work/${target#fuzz_}
   mkdir -p "$work"
   echo "-- $target: ${seconds} s"
-  build/fuzz/fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
-    -close_fd_mask=1 "$work" "$seeds" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE)|ERROR|SUMMARY' || true
-  test "${PIPESTATUS[0]}" -eq 0
+  log=$(mktemp)
+  status=0
+  build/fuzz/fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 -print_final_stats=1 \
+    -artifact_prefix=fuzz/corpus-work/"${target#fuzz_}"- -close_fd_mask=1 "$work" "$seeds" >"$log" 2>&1 || status=$?
+  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|ERROR|SUMMARY' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -40 "$log"
+    echo "fuzzers: 0 passed, 1 failed ($target)"
+    exit 1
+  fi
+  rm -f "$log"
 done
 echo "fuzzers: $(echo $targets | wc -w) passed, 0 failed"
