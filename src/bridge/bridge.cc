@@ -1,0 +1,139 @@
+#include "bridge/bridge.h"
+
+#include <cerrno>
+#include <thread>
+
+#include "bridge/connection.h"
+#include "bridge/control_file.h"
+#include "bridge/control_protocol.h"
+#include "bridge/launcher.h"
+#include "json/utf8.h"
+
+namespace brelvo::bridge {
+
+namespace {
+
+BridgeError receive_error(int errnum, Seconds timeout) {
+  if (errnum == EAGAIN || errnum == EWOULDBLOCK || errnum == ETIMEDOUT) {
+    return BridgeError::timeout("no answer from Brelvo within " + std::to_string(timeout) + " s");
+  }
+  return BridgeError::from_errno(errnum);
+}
+
+}  // namespace
+
+Bridge::Bridge(std::filesystem::path control_path, BridgeTiming timing,
+               LaunchOptions launch_options)
+    : control_path_(std::move(control_path)),
+      timing_(timing),
+      launch_options_(std::move(launch_options)) {}
+
+Bridge::~Bridge() = default;
+Bridge::Bridge(Bridge&&) noexcept = default;
+Bridge& Bridge::operator=(Bridge&&) noexcept = default;
+
+std::expected<json::JsonValue, BridgeError> Bridge::request(std::string_view method,
+                                                            json::JsonValue params,
+                                                            Seconds timeout) {
+  auto first = attempt(method, params, timeout);
+  if (first || first.error().kind() != BridgeError::Kind::kIo) return first;
+  // A lost or garbled answer is worth one try on a fresh connection, even
+  // though an "exec" may then reach the application twice.
+  drop_connection();
+  return attempt(method, params, timeout);
+}
+
+std::expected<json::JsonValue, BridgeError> Bridge::exec_tool(std::string_view tool,
+                                                              json::JsonValue args,
+                                                              Seconds timeout) {
+  return request("exec", exec_params(tool, std::move(args), timeout), timeout);
+}
+
+bool Bridge::is_ready() {
+  const auto pong = request("ping", nullptr, kPingTimeout);
+  if (!pong) return false;
+  const json::JsonValue* ready = pong->get("ready");
+  return ready != nullptr && ready->is_true();
+}
+
+void Bridge::drop_connection() {
+  connection_.reset();
+}
+
+std::expected<void, BridgeError> Bridge::launch() {
+  if (is_ready()) return {};
+  // An application that answers at all is starting up: wait, start nothing.
+  if (!request("ping", nullptr, kPingTimeout)) {
+    const std::filesystem::path own_executable =
+        launch_options_.own_executable ? *launch_options_.own_executable : running_executable();
+    if (auto started = start_application(own_executable, control_path_); !started) {
+      return started;
+    }
+  }
+  return wait_until_ready();
+}
+
+std::expected<json::JsonValue, BridgeError> Bridge::attempt(std::string_view method,
+                                                            const json::JsonValue& params,
+                                                            Seconds timeout) {
+  if (auto opened = ensure_connection(); !opened) return std::unexpected(opened.error());
+  if (auto sent = send_request(method, params); !sent) return std::unexpected(sent.error());
+  const auto line = receive_answer(timeout);
+  if (!line) return std::unexpected(line.error());
+  auto result = answer_result(*line);
+  // The application was restarted with a new token: read it on reconnecting.
+  if (!result && is_unauthorized(result.error())) drop_connection();
+  return result;
+}
+
+std::expected<void, BridgeError> Bridge::ensure_connection() {
+  if (connection_) return {};
+  auto control = read_control_file(control_path_);
+  if (!control) return std::unexpected(control.error());
+  auto opened = Connection::open(control->port, std::move(control->token), timing_.connect_limit);
+  if (!opened) return std::unexpected(opened.error());
+  connection_ = std::move(*opened);
+  return {};
+}
+
+std::expected<void, BridgeError> Bridge::send_request(std::string_view method,
+                                                      const json::JsonValue& params) {
+  const std::uint64_t id = next_id_++;
+  const auto sent = connection_->send_all(request_line(id, method, params, connection_->token()));
+  if (sent) return {};
+  drop_connection();
+  return std::unexpected(BridgeError::from_errno(sent.error()));
+}
+
+std::expected<std::string, BridgeError> Bridge::receive_answer(Seconds timeout) {
+  connection_->set_receive_limit(timeout, timing_.receive_grace);
+  auto line = connection_->read_line();
+  std::optional<BridgeError> failure;
+  if (!line) {
+    failure = receive_error(line.error(), timeout);
+  } else if (line->empty()) {
+    failure = BridgeError::io("Brelvo closed the connection");
+  } else if (!json::is_valid_utf8(*line)) {
+    failure = BridgeError::io("stream did not contain valid UTF-8");
+  }
+  if (!failure) return std::move(*line);
+  drop_connection();
+  return std::unexpected(std::move(*failure));
+}
+
+std::expected<void, BridgeError> Bridge::wait_until_ready() {
+  const auto deadline = std::chrono::steady_clock::now() + timing_.launch_wait;
+  for (;;) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      const auto limit = std::chrono::duration_cast<std::chrono::seconds>(timing_.launch_wait);
+      return std::unexpected(BridgeError::timeout("Brelvo did not become ready within " +
+                                                  std::to_string(limit.count()) + " s"));
+    }
+    std::this_thread::sleep_for(timing_.launch_poll_interval);
+    // The application writes a new control file when it starts.
+    drop_connection();
+    if (is_ready()) return {};
+  }
+}
+
+}  // namespace brelvo::bridge

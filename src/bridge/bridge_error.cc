@@ -1,0 +1,57 @@
+#include "bridge/bridge_error.h"
+
+#include <system_error>
+
+namespace brelvo::bridge {
+
+BridgeError BridgeError::not_running(std::string message) {
+  return {Kind::kNotRunning, "not_running", std::move(message)};
+}
+
+BridgeError BridgeError::coded(std::string code, std::string message) {
+  return {Kind::kCoded, std::move(code), std::move(message)};
+}
+
+BridgeError BridgeError::timeout(std::string message) {
+  return {Kind::kTimeout, "timeout", std::move(message)};
+}
+
+BridgeError BridgeError::io(std::string message) {
+  return {Kind::kIo, "io", std::move(message)};
+}
+
+BridgeError BridgeError::from_errno(int errnum) {
+  return io(system_error_text(errnum));
+}
+
+json::JsonValue BridgeError::to_json() const {
+  json::JsonObject object;
+  object.insert("code", code_);
+  object.insert("message", message_);
+  return object;
+}
+
+int BridgeError::exit_code() const {
+  constexpr int kNotRunningExit = 3;
+  constexpr int kTimeoutExit = 124;
+  constexpr int kErrorExit = 2;
+  switch (kind_) {
+    case Kind::kNotRunning:
+      return kNotRunningExit;
+    case Kind::kTimeout:
+      return kTimeoutExit;
+    case Kind::kIo:
+      return kErrorExit;
+    case Kind::kCoded:
+      if (code_ == "timeout") return kTimeoutExit;
+      if (code_ == "not_ready") return kNotRunningExit;
+      return kErrorExit;
+  }
+  return kErrorExit;
+}
+
+std::string system_error_text(int errnum) {
+  return std::generic_category().message(errnum) + " (os error " + std::to_string(errnum) + ")";
+}
+
+}  // namespace brelvo::bridge

@@ -1,0 +1,50 @@
+// Connection: one open control connection to the application on 127.0.0.1.
+// Answers are read through a buffered reader on the socket; requests are
+// written unbuffered through a duplicate descriptor of the same socket.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "bridge/bridge_error.h"
+#include "bridge/control_link.h"
+#include "bridge/line_reader.h"
+#include "bridge/unique_fd.h"
+
+namespace brelvo::bridge {
+
+class Connection {
+ public:
+  // Connects within connect_limit. A socket that cannot be created or
+  // connected means the application is not running.
+  static std::expected<std::unique_ptr<Connection>, BridgeError> open(
+      std::uint16_t port, std::string token, std::chrono::milliseconds connect_limit);
+
+  // The token of the control file this connection was opened with.
+  const std::string& token() const { return token_; }
+
+  // Writes all bytes; the errno of a failed send.
+  std::expected<void, int> send_all(std::string_view bytes);
+  // Each receive waits at most the request time-out plus the grace; a limit
+  // too large to represent waits without end. Failing to set it is harmless.
+  void set_receive_limit(Seconds request_timeout, std::chrono::milliseconds grace);
+  std::expected<std::string, int> read_line() { return reader_.read_line(); }
+
+ private:
+  Connection(UniqueFd socket, UniqueFd writer, std::string token)
+      : socket_(std::move(socket)),
+        writer_(std::move(writer)),
+        reader_(socket_.get()),
+        token_(std::move(token)) {}
+
+  UniqueFd socket_;
+  UniqueFd writer_;
+  LineReader reader_;
+  std::string token_;
+};
+
+}  // namespace brelvo::bridge

@@ -1,0 +1,58 @@
+#include "bridge/control_protocol.h"
+
+#include "json/json_parse.h"
+#include "json/json_text.h"
+
+namespace brelvo::bridge {
+
+namespace {
+
+std::string string_or(const json::JsonValue* object, std::string_view key,
+                      std::string_view fallback) {
+  const json::JsonValue* member = object ? object->get(key) : nullptr;
+  const std::string* text = member ? member->as_string() : nullptr;
+  return text ? *text : std::string(fallback);
+}
+
+}  // namespace
+
+std::string request_line(std::uint64_t id, std::string_view method, const json::JsonValue& params,
+                         std::string_view token) {
+  // Written member by member, in the key order of the compact form, so that
+  // large parameters are not copied into a request object first.
+  std::string line = "{\"id\":" + std::to_string(id) + ",\"method\":";
+  json::append_quoted_string(line, method);
+  line += ",\"params\":";
+  json::append_compact_text(line, params);
+  line += ",\"token\":";
+  json::append_quoted_string(line, token);
+  line += "}\n";
+  return line;
+}
+
+json::JsonValue exec_params(std::string_view tool, json::JsonValue args, Seconds timeout) {
+  constexpr Seconds kMillisPerSecond = 1000;
+  json::JsonObject params;
+  params.insert("args", std::move(args));
+  params.insert("timeout_ms", timeout * kMillisPerSecond);
+  params.insert("tool", tool);
+  return params;
+}
+
+std::expected<json::JsonValue, BridgeError> answer_result(std::string_view line) {
+  auto answer = json::parse_json(line);
+  if (!answer) return std::unexpected(BridgeError::io("bad response: " + answer.error().message()));
+  if (const json::JsonValue* ok = answer->get("ok"); ok && ok->is_true()) {
+    json::JsonValue* result = answer->get("result");
+    return result ? std::move(*result) : json::JsonValue();
+  }
+  const json::JsonValue* error = answer->get("error");
+  return std::unexpected(BridgeError::coded(string_or(error, "code", "error"),
+                                            string_or(error, "message", "request failed")));
+}
+
+bool is_unauthorized(const BridgeError& error) {
+  return error.kind() == BridgeError::Kind::kCoded && error.code() == "unauthorized";
+}
+
+}  // namespace brelvo::bridge

@@ -1,0 +1,28 @@
+// Finding and starting the desktop application's executable.
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <optional>
+
+#include "bridge/bridge_error.h"
+
+namespace brelvo::bridge {
+
+// The first regular file among Quorna.Brelvo, brelvo and brelvo-desktop in
+// the directory of own_executable; else the control file's "exe" when it
+// names a regular file; else nothing.
+std::optional<std::filesystem::path> find_executable(const std::filesystem::path& own_executable,
+                                                     const std::filesystem::path& control_path);
+
+// Finds the executable and starts it detached: no arguments, standard streams
+// on /dev/null, a session of its own, default signal dispositions and an
+// empty signal mask. The child is never waited for; SIGCHLD is set to be
+// ignored in this process so that it leaves no zombie behind.
+std::expected<void, BridgeError> start_application(const std::filesystem::path& own_executable,
+                                                   const std::filesystem::path& control_path);
+
+// The target of /proc/self/exe, or an empty path when it cannot be read.
+std::filesystem::path running_executable();
+
+}  // namespace brelvo::bridge

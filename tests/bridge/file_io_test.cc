@@ -1,0 +1,33 @@
+#include "bridge/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "bridge/temp_dir.h"
+
+namespace brelvo::bridge {
+namespace {
+
+using testing::TempDir;
+using testing::write_file;
+
+TEST(BridgeFileIoTest, ReadsEveryByte) {
+  const TempDir dir;
+  std::string bytes(100'000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  write_file(dir.path() / "f", bytes);
+  EXPECT_EQ(read_whole_file(dir.path() / "f"), bytes);
+
+  write_file(dir.path() / "empty", "");
+  EXPECT_EQ(read_whole_file(dir.path() / "empty"), "");
+}
+
+TEST(BridgeFileIoTest, FailuresGiveTheErrorNumber) {
+  const TempDir dir;
+  EXPECT_EQ(read_whole_file(dir.path() / "missing"), std::unexpected(ENOENT));
+  EXPECT_EQ(read_whole_file(dir.path()), std::unexpected(EISDIR));
+}
+
+}  // namespace
+}  // namespace brelvo::bridge
