@@ -6,4 +6,4 @@ if [ ! -d node_modules/@modelcontextprotocol/sdk ]; then
   echo "skipped: run 'npm ci --prefix tests/sdk' first"
   exit 77
 fi
-exec "$1" --test --test-reporter=spec mcp_sdk.test.mjs
+exec "$1" --test mcp_sdk.test.mjs
