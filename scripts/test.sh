@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12, as root), builds, and runs every
-# test: the unit and end-to-end suites, the same suites under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the MCP SDK client test, and a short run of
-# each fuzzer.
+# test: the unit and end-to-end suites (with the MCP SDK client, the install
+# layout and the MCP soak), the Debian package, the same suites under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
 install_packages() {
-  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev)
+  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3)
   command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
   local missing=()
   for package in "${wanted[@]}"; do
@@ -35,6 +35,9 @@ step "Debug build and tests"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j2
 ctest --preset dev
+
+step "Debian package"
+tests/install/check_deb.sh build/dev
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
