@@ -156,3 +156,22 @@ TEST_F(McpSession, SlowToolHoldsOnlyItsOwnRequest) {
 
 }  // namespace
 }  // namespace brelvo::e2e
+
+namespace brelvo::e2e {
+namespace {
+
+TEST(ProcessEdges, ReaderThatGoesAwayAndClosedStandardInput) {
+  // head takes one byte and leaves; the program must still end normally, not by SIGPIPE.
+  RunResult head = run_program(
+      "/bin/bash", {"-c", "\"$0\" | head -c 1; exit ${PIPESTATUS[0]}", kCliPath.string()});
+  EXPECT_EQ(head.out, "b");
+  EXPECT_EQ(head.exit_code, 0);
+  RunResult closed_input = run_program(
+      "/bin/bash", {"-c", "exec \"$0\" --control /nonexistent mcp <&-", kCliPath.string()});
+  EXPECT_EQ(closed_input.out, "");
+  EXPECT_EQ(closed_input.err, "");
+  EXPECT_EQ(closed_input.exit_code, 0);
+}
+
+}  // namespace
+}  // namespace brelvo::e2e
