@@ -18,7 +18,8 @@ show() {
   printf '\n$ brelvo-cli %s\n' "$*"
   "$cli" --control "$work/control.json" "$@" || printf '(exit code %d)\n' $?
 }
-show --version
+printf '$ brelvo-cli --version\n'
+"$cli" --version
 show status
 show commands --names
 show exec find_elements type=IfcDoor limit=3
