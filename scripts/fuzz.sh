@@ -19,7 +19,7 @@ for target in $targets; do
   status=0
   build/fuzz/fuzz/"$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 -print_final_stats=1 \
     -artifact_prefix=fuzz/corpus-work/"${target#fuzz_}"- -close_fd_mask=1 "$work" "$seeds" >"$log" 2>&1 || status=$?
-  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|ERROR|SUMMARY' "$log" || true
+  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|DONE|ERROR|SUMMARY' "$log" || true
   if [ "$status" -ne 0 ]; then
     tail -40 "$log"
     echo "fuzzers: 0 passed, 1 failed ($target)"

@@ -5,21 +5,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <span>
+#include <vector>
+
+#include "json/string_scan.h"
 
 namespace brelvo::json {
 namespace {
 
 constexpr int kDepthBudget = 128;
-
-// Bytes that end a run of plain string content.
-constexpr std::array<bool, 256> make_string_stops() {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 0x20; ++c) table[c] = true;
-  table['"'] = true;
-  table['\\'] = true;
-  return table;
-}
-constexpr std::array<bool, 256> kStringStops = make_string_stops();
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -66,6 +61,9 @@ class Parser {
   explicit Parser(std::string_view text) : text_(text), data_(text.data()), size_(text.size()) {}
 
   std::expected<JsonValue, JsonParseError> parse_document() {
+    // Room for a few levels of typical containers; large texts grow from there.
+    element_stack_.reserve(std::min<std::size_t>(size_ / 16, 256));
+    member_stack_.reserve(std::min<std::size_t>(size_ / 16, 256));
     JsonValue value;
     skip_space();
     if (!parse_value(value)) return std::unexpected(locate(error_, text_, error_offset_));
@@ -174,9 +172,14 @@ class Parser {
   // become floats.
   bool integer_fits(std::size_t start, std::size_t end, bool negative, JsonValue& out) const {
     const char* first = data_ + start + (negative ? 1 : 0);
+    const char* last = data_ + end;
     std::uint64_t magnitude = 0;
-    auto [ptr, ec] = std::from_chars(first, data_ + end, magnitude);
-    if (ec != std::errc{}) return false;
+    // Nineteen digits always fit in 64 bits; only longer runs need checking.
+    if (last - first <= 19) {
+      for (const char* p = first; p != last; ++p) magnitude = magnitude * 10 + (*p - '0');
+    } else if (std::from_chars(first, last, magnitude).ec != std::errc{}) {
+      return false;
+    }
     if (!negative) {
       out = JsonValue(JsonNumber::from_unsigned(magnitude));
       return true;
@@ -297,9 +300,9 @@ class Parser {
   bool parse_string(std::string& out) {
     ++pos_;  // the opening quote
     for (;;) {
-      const std::size_t run_start = pos_;
-      while (pos_ < size_ && !kStringStops[static_cast<unsigned char>(data_[pos_])]) ++pos_;
-      out.append(data_ + run_start, pos_ - run_start);
+      const std::size_t run = plain_run_length(data_ + pos_, size_ - pos_);
+      out.append(data_ + pos_, run);
+      pos_ += run;
       if (at_end()) return fail_at_end("EOF while parsing a string");
       const char c = peek();
       if (c == '"') {
@@ -319,13 +322,31 @@ class Parser {
     return true;
   }
 
+  // Elements and members collect on stacks shared by all levels, so that
+  // each container is allocated once, at its final size.
+  static JsonValue& element_slot(JsonValue& element) { return element; }
+  static JsonValue& member_slot(JsonMember& member) { return member.value; }
+
+  // Parses a value into the top entry of a stack. A container grows the
+  // stacks while it is parsed, so it is built aside and moved in.
+  template <typename Entry>
+  bool parse_into_top(std::vector<Entry>& stack, JsonValue& (*slot)(Entry&)) {
+    const std::size_t top = stack.size() - 1;
+    if (at_end() || (peek() != '[' && peek() != '{')) return parse_value(slot(stack[top]));
+    JsonValue container;
+    if (!parse_value(container)) return false;
+    slot(stack[top]) = std::move(container);
+    return true;
+  }
+
   bool parse_array(JsonValue& out) {
     if (!enter_container()) return false;
-    JsonArray array;
+    const std::size_t base = element_stack_.size();
     if (at_end()) return fail_at_end("EOF while parsing a list");
     if (peek() != ']') {
       for (;;) {
-        if (!parse_value(array.emplace_back())) return false;
+        element_stack_.emplace_back();
+        if (!parse_into_top(element_stack_, element_slot)) return false;
         skip_space();
         if (at_end()) return fail_at_end("EOF while parsing a list");
         if (peek() == ']') break;
@@ -338,29 +359,32 @@ class Parser {
     }
     ++pos_;
     ++depth_budget_;
-    out = JsonValue(std::move(array));
+    const auto first = element_stack_.begin() + static_cast<std::ptrdiff_t>(base);
+    out = JsonValue(
+        JsonArray(std::make_move_iterator(first), std::make_move_iterator(element_stack_.end())));
+    element_stack_.erase(first, element_stack_.end());
     return true;
   }
 
-  bool parse_member(std::vector<JsonMember>& members) {
-    JsonMember& member = members.emplace_back();
+  bool parse_member() {
+    JsonMember& member = member_stack_.emplace_back();
     if (!parse_string(member.key)) return false;
     skip_space();
     if (at_end()) return fail_at_end("EOF while parsing an object");
     if (peek() != ':') return fail_at_byte("expected `:`");
     ++pos_;
     skip_space();
-    return parse_value(member.value);
+    return parse_into_top(member_stack_, member_slot);
   }
 
   bool parse_object(JsonValue& out) {
     if (!enter_container()) return false;
-    std::vector<JsonMember> members;
+    const std::size_t base = member_stack_.size();
     if (at_end()) return fail_at_end("EOF while parsing an object");
     if (peek() != '}') {
       if (peek() != '"') return fail_at_byte("key must be a string");
       for (;;) {
-        if (!parse_member(members)) return false;
+        if (!parse_member()) return false;
         skip_space();
         if (at_end()) return fail_at_end("EOF while parsing an object");
         if (peek() == '}') break;
@@ -374,7 +398,10 @@ class Parser {
     }
     ++pos_;
     ++depth_budget_;
-    out = JsonValue(JsonObject::from_members(std::move(members)));
+    const std::span<JsonMember> members(member_stack_.begin() + static_cast<std::ptrdiff_t>(base),
+                                        member_stack_.end());
+    out = JsonValue(JsonObject::from_members(members));
+    member_stack_.resize(base);
     return true;
   }
 
@@ -383,6 +410,8 @@ class Parser {
   std::size_t size_;
   std::size_t pos_ = 0;
   int depth_budget_ = kDepthBudget;
+  std::vector<JsonValue> element_stack_;
+  std::vector<JsonMember> member_stack_;
   const char* error_ = "";
   std::size_t error_offset_ = 0;
 };

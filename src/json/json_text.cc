@@ -1,8 +1,11 @@
 #include "json/json_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+
+#include "json/string_scan.h"
 
 namespace brelvo::json {
 namespace {
@@ -23,8 +26,13 @@ constexpr std::array<char, 256> make_short_escapes() {
 }
 constexpr std::array<char, 256> kShortEscapes = make_short_escapes();
 
-bool needs_escape(unsigned char c) {
-  return c < 0x20 || c == '"' || c == '\\';
+// Room for `extra` more bytes and a little of what usually follows, growing
+// geometrically: a long string appended whole must not be followed by a
+// reallocation for its closing quote.
+void reserve_for(std::string& out, std::size_t extra) {
+  constexpr std::size_t kTail = 256;
+  if (out.capacity() - out.size() >= extra) return;
+  out.reserve(std::max(out.size() + extra + kTail, 2 * out.capacity()));
 }
 
 void append_escape(std::string& out, unsigned char c) {
@@ -168,16 +176,15 @@ void append_indented_at(std::string& out, const JsonValue& value, std::size_t de
 }  // namespace
 
 void append_quoted_string(std::string& out, std::string_view text) {
+  reserve_for(out, text.size() + 2);
   out.push_back('"');
-  std::size_t run_start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (!needs_escape(c)) continue;
-    out.append(text.data() + run_start, i - run_start);
-    append_escape(out, c);
-    run_start = i + 1;
+  while (!text.empty()) {
+    const std::size_t run = plain_run_length(text.data(), text.size());
+    out.append(text.data(), run);
+    if (run == text.size()) break;
+    append_escape(out, static_cast<unsigned char>(text[run]));
+    text.remove_prefix(run + 1);
   }
-  out.append(text.data() + run_start, text.size() - run_start);
   out.push_back('"');
 }
 

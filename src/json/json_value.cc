@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "json/utf8.h"
@@ -52,22 +54,63 @@ bool key_less(const JsonMember& member, std::string_view key) {
 
 }  // namespace
 
-JsonObject JsonObject::from_members(std::vector<JsonMember> members) {
+namespace {
+
+// A member's place in the sort: the first eight key bytes as a big-endian
+// integer order most keys with one comparison; ties fall back to the bytes.
+struct SortKey {
+  std::uint64_t prefix;
+  std::uint32_t position;
+};
+
+std::uint64_t key_prefix(const std::string& key) {
+  unsigned char bytes[8] = {};
+  std::memcpy(bytes, key.data(), std::min<std::size_t>(key.size(), 8));
+  std::uint64_t prefix = 0;
+  for (unsigned char b : bytes) prefix = prefix << 8 | b;
+  return prefix;
+}
+
+// Keys compare by bytes; equal keys by position, so that the last of a run
+// of equal keys is the one given latest.
+bool sorts_before(const SortKey& a, const SortKey& b, std::span<const JsonMember> members) {
+  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+  const int c = members[a.position].key.compare(members[b.position].key);
+  return c < 0 || (c == 0 && a.position < b.position);
+}
+
+bool same_key(const SortKey& a, const SortKey& b, std::span<const JsonMember> members) {
+  return a.prefix == b.prefix && members[a.position].key == members[b.position].key;
+}
+
+}  // namespace
+
+JsonObject JsonObject::from_members(std::span<JsonMember> members) {
   JsonObject object;
-  auto by_key = [](const JsonMember& a, const JsonMember& b) { return a.key < b.key; };
-  if (!std::is_sorted(members.begin(), members.end(), by_key)) {
-    std::stable_sort(members.begin(), members.end(), by_key);
+  object.members_.reserve(members.size());
+  constexpr std::size_t kSmall = 32;
+  SortKey small[kSmall];
+  std::unique_ptr<SortKey[]> large;
+  SortKey* keys = small;
+  if (members.size() > kSmall) {
+    large = std::make_unique_for_overwrite<SortKey[]>(members.size());
+    keys = large.get();
   }
-  // Of each run of equal keys keep the last, which came latest in the input.
-  auto out = members.begin();
-  for (auto it = members.begin(); it != members.end(); ++it) {
-    auto next = std::next(it);
-    if (next != members.end() && next->key == it->key) continue;
-    if (out != it) *out = std::move(*it);
-    ++out;
+  bool ascending = true;
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    keys[i] = {key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
+    if (i > 0 && ascending) ascending = sorts_before(keys[i - 1], keys[i], members);
   }
-  members.erase(out, members.end());
-  object.members_ = std::move(members);
+  const std::span<SortKey> order(keys, members.size());
+  if (!ascending) {
+    std::sort(order.begin(), order.end(), [members](const SortKey& a, const SortKey& b) {
+      return sorts_before(a, b, members);
+    });
+  }
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const bool repeated_later = i + 1 < order.size() && same_key(order[i], order[i + 1], members);
+    if (!repeated_later) object.members_.push_back(std::move(members[order[i].position]));
+  }
   return object;
 }
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -73,9 +74,9 @@ class JsonObject {
   JsonObject(JsonObject&&) noexcept;
   JsonObject& operator=(const JsonObject&);
   JsonObject& operator=(JsonObject&&) noexcept;
-  // Builds from members in any order in O(n log n); of repeated keys the
-  // later member wins.
-  static JsonObject from_members(std::vector<JsonMember> members);
+  // Builds from members in any order in O(n log n), moving them out of the
+  // span; of repeated keys the later member wins.
+  static JsonObject from_members(std::span<JsonMember> members);
 
   // Returns the value previously stored under the key, if any.
   std::optional<JsonValue> insert(std::string key, JsonValue value);

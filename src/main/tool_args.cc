@@ -34,7 +34,7 @@ std::expected<json::JsonValue, bridge::BridgeError> parse_tool_args(
     members.push_back(
         {word.substr(0, equals), parsed ? std::move(*parsed) : json::JsonValue(text)});
   }
-  return json::JsonObject::from_members(std::move(members));
+  return json::JsonObject::from_members(members);
 }
 
 }  // namespace brelvo::cli

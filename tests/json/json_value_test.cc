@@ -56,10 +56,24 @@ TEST(JsonObjectMembers, RemoveAndGet) {
   EXPECT_TRUE(not_object.is_number());
 }
 
+// Keys that share their first eight bytes, or differ only past them or in
+// length, are ordered by their whole bytes.
+TEST(JsonObjectMembers, FromMembersOrdersKeysBeyondTheirFirstEightBytes) {
+  std::vector<JsonMember> members = {{"prefix__b", 1}, {std::string("a\0", 2), 2},
+                                     {"prefix__a", 3}, {"a", 4},
+                                     {"prefix__", 5},  {"prefix__b", 6}};
+  JsonObject object = JsonObject::from_members(members);
+  std::vector<std::string> keys;
+  for (const JsonMember& member : object) keys.push_back(member.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"a", std::string("a\0", 2), "prefix__", "prefix__a",
+                                            "prefix__b"}));
+  EXPECT_EQ(*object.get("prefix__b"), JsonValue(6));
+}
+
 TEST(JsonObjectMembers, FromMembersSortsAndKeepsTheLastOfEachKey) {
   std::vector<JsonMember> members;
   for (int i = 999; i >= 0; --i) members.push_back({std::to_string(i % 100), i});
-  JsonObject object = JsonObject::from_members(std::move(members));
+  JsonObject object = JsonObject::from_members(members);
   EXPECT_EQ(object.size(), 100u);
   // Of the ten members named "7", the last given held 7.
   EXPECT_EQ(*object.get("7"), JsonValue(7));

@@ -1,0 +1,179 @@
+// Parsing, printing and Base64 decoding, ours next to RapidJSON, simdjson and
+// nlohmann::json on the same generated documents. Names are
+// "<operation>/<document>/<library>"; bench/report.py pairs them up.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <simdjson.h>
+#include <nlohmann/json.hpp>
+
+#include <malloc.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "documents.h"
+#include "json/base64.h"
+#include "json/json_parse.h"
+#include "json/json_text.h"
+
+namespace brelvo::bench {
+namespace {
+
+struct Ours {
+  static constexpr const char* kName = "brelvo";
+  using Dom = json::JsonValue;
+  static Dom parse(const std::string& text) {
+    auto value = json::parse_json(text);
+    if (!value) std::abort();
+    return std::move(*value);
+  }
+  static std::size_t compact(const Dom& dom) { return json::to_compact_text(dom).size(); }
+  static std::size_t indented(const Dom& dom) { return json::to_indented_text(dom).size(); }
+};
+
+struct RapidJson {
+  static constexpr const char* kName = "rapidjson";
+  using Dom = rapidjson::Document;
+  static void parse_into(Dom& dom, const std::string& text) {
+    dom.Parse(text.data(), text.size());
+    if (dom.HasParseError()) std::abort();
+  }
+  // The text stays in RapidJSON's own buffer: no copy is charged to it.
+  template <typename Writer>
+  static std::size_t write(const Dom& dom, auto&&... configure) {
+    rapidjson::StringBuffer buffer;
+    Writer writer(buffer);
+    (configure(writer), ...);
+    dom.Accept(writer);
+    benchmark::DoNotOptimize(buffer.GetString());
+    return buffer.GetSize();
+  }
+  static std::size_t compact(const Dom& dom) {
+    return write<rapidjson::Writer<rapidjson::StringBuffer>>(dom);
+  }
+  static std::size_t indented(const Dom& dom) {
+    return write<rapidjson::PrettyWriter<rapidjson::StringBuffer>>(
+        dom, [](auto& writer) { writer.SetIndent(' ', 2); });
+  }
+};
+
+struct Nlohmann {
+  static constexpr const char* kName = "nlohmann";
+  using Dom = nlohmann::json;
+  static Dom parse(const std::string& text) { return nlohmann::json::parse(text); }
+  static std::size_t compact(const Dom& dom) { return dom.dump().size(); }
+  static std::size_t indented(const Dom& dom) { return dom.dump(2).size(); }
+};
+
+// Each library builds its own tree outside the timed loop, then prints it.
+template <typename Library>
+void print_benchmark(benchmark::State& state, const std::string& text, bool indented) {
+  typename Library::Dom dom;
+  if constexpr (requires { Library::parse_into(dom, text); }) {
+    Library::parse_into(dom, text);
+  } else {
+    dom = Library::parse(text);
+  }
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    bytes = indented ? Library::indented(dom) : Library::compact(dom);
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+template <typename Library>
+void parse_benchmark(benchmark::State& state, const std::string& text) {
+  for (auto _ : state) {
+    if constexpr (requires(typename Library::Dom & dom) { Library::parse_into(dom, text); }) {
+      typename Library::Dom dom;
+      Library::parse_into(dom, text);
+      benchmark::DoNotOptimize(&dom);
+    } else {
+      auto dom = Library::parse(text);
+      benchmark::DoNotOptimize(&dom);
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// simdjson reuses one parser and wants padded input, as its users do.
+void simdjson_parse_benchmark(benchmark::State& state, const std::string& text) {
+  simdjson::dom::parser parser;
+  const simdjson::padded_string padded(text);
+  for (auto _ : state) {
+    simdjson::dom::element root;
+    if (parser.parse(padded).get(root) != simdjson::SUCCESS) std::abort();
+    benchmark::DoNotOptimize(&root);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void base64_benchmark(benchmark::State& state, const std::string& text) {
+  std::size_t decoded_bytes = 0;
+  for (auto _ : state) {
+    auto bytes = json::decode_base64(text);
+    if (!bytes) std::abort();
+    decoded_bytes = bytes->size();
+    benchmark::DoNotOptimize(bytes->data());
+  }
+  // Throughput in image bytes, the figure a screenshot's size is given in.
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * decoded_bytes));
+}
+
+void add(const std::string& name, std::function<void(benchmark::State&)> body) {
+  benchmark::RegisterBenchmark(name.c_str(), std::move(body))->Unit(benchmark::kMillisecond);
+}
+
+template <typename Library>
+void add_printing(const Document& document) {
+  const std::string& text = document.text;
+  add("compact/" + document.name + "/" + Library::kName,
+      [&text](benchmark::State& state) { print_benchmark<Library>(state, text, false); });
+  add("indented/" + document.name + "/" + Library::kName,
+      [&text](benchmark::State& state) { print_benchmark<Library>(state, text, true); });
+}
+
+template <typename Library>
+void add_parsing(const Document& document) {
+  const std::string& text = document.text;
+  add("parse/" + document.name + "/" + Library::kName,
+      [&text](benchmark::State& state) { parse_benchmark<Library>(state, text); });
+}
+
+void register_all() {
+  static const std::vector<Document> documents = all_documents();
+  static const std::string image_text = image_base64_text();
+  for (const Document& document : documents) {
+    add_parsing<Ours>(document);
+    add_parsing<RapidJson>(document);
+    add("parse/" + document.name + "/simdjson",
+        [&document](benchmark::State& state) { simdjson_parse_benchmark(state, document.text); });
+    add_parsing<Nlohmann>(document);
+    add_printing<Ours>(document);
+    add_printing<RapidJson>(document);
+    add_printing<Nlohmann>(document);
+  }
+  add("base64/image/brelvo", [](benchmark::State& state) { base64_benchmark(state, image_text); });
+}
+
+}  // namespace
+}  // namespace brelvo::bench
+
+int main(int argc, char** argv) {
+  // Keep freed memory in the process: otherwise every iteration pays the
+  // kernel's first-touch page faults again (several microseconds per page
+  // on a virtual machine) and the figures measure the kernel, not the code.
+  // Every library gets the same allocator.
+  mallopt(M_MMAP_THRESHOLD, 1 << 30);
+  mallopt(M_TRIM_THRESHOLD, -1);
+  benchmark::Initialize(&argc, argv);
+  brelvo::bench::register_all();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

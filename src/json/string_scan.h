@@ -1,0 +1,56 @@
+// The bytes that a JSON string cannot hold as they are: below 0x20, '"' and
+// '\\'. The parser stops at them to unescape, the printer to escape.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace brelvo::json {
+
+inline constexpr std::array<bool, 256> kStringStops = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[c] = true;
+  table['"'] = true;
+  table['\\'] = true;
+  return table;
+}();
+
+namespace detail {
+
+// Marks (bit 7 of the byte) the stop bytes of an eight-byte chunk whose first
+// byte in memory is the lowest. The borrows run from earlier bytes to later
+// ones, so the lowest mark is exact; later marks may be false.
+inline std::uint64_t string_stops_in(std::uint64_t chunk) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+  const auto zero_bytes = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighBits; };
+  const std::uint64_t below_space = (chunk - kOnes * 0x20) & ~chunk & kHighBits;
+  return below_space | zero_bytes(chunk ^ (kOnes * '"')) | zero_bytes(chunk ^ (kOnes * '\\'));
+}
+
+inline std::uint64_t load_little_endian(const char* bytes) {
+  std::uint64_t chunk;
+  std::memcpy(&chunk, bytes, 8);
+  if constexpr (std::endian::native == std::endian::big) chunk = std::byteswap(chunk);
+  return chunk;
+}
+
+}  // namespace detail
+
+// The number of bytes before the first stop byte (or size): eight at a time
+// while they last, then one by one.
+inline std::size_t plain_run_length(const char* data, std::size_t size) {
+  std::size_t i = 0;
+  for (; size - i >= 8; i += 8) {
+    if (const std::uint64_t stops = detail::string_stops_in(detail::load_little_endian(data + i))) {
+      return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+    }
+  }
+  while (i < size && !kStringStops[static_cast<unsigned char>(data[i])]) ++i;
+  return i;
+}
+
+}  // namespace brelvo::json

@@ -1,0 +1,51 @@
+#include "json/string_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "json/json_parse.h"
+#include "json/json_text.h"
+
+namespace brelvo::json {
+namespace {
+
+bool is_stop(int byte) {
+  return byte < 0x20 || byte == '"' || byte == '\\';
+}
+
+// Every byte value at every place of a word-sized chunk and of the tail: the
+// eight-at-a-time scan must stop exactly where the byte-wise rule says.
+TEST(PlainRunLength, StopsAtTheFirstStopByteWhereverItIs) {
+  for (int byte = 0; byte < 256; ++byte) {
+    for (std::size_t place = 0; place < 19; ++place) {
+      std::string text(19, 'a');
+      text[place] = static_cast<char>(byte);
+      const std::size_t expected = is_stop(byte) ? place : text.size();
+      ASSERT_EQ(plain_run_length(text.data(), text.size()), expected)
+          << "byte " << byte << " at " << place;
+    }
+  }
+}
+
+// Bytes just above a stop value can borrow into their neighbours; the first
+// mark must still be the real one.
+TEST(PlainRunLength, IsNotFooledByNeighbouringBytes) {
+  EXPECT_EQ(plain_run_length("\x21\x20\x23\x5d\x5b\x80\xff\x22", 8), 7u);
+  EXPECT_EQ(plain_run_length("\x01\x22\x5c\x00\x1f\x21\x21\x21", 8), 0u);
+  EXPECT_EQ(plain_run_length("", 0), 0u);
+}
+
+TEST(StringRoundTrip, LongStringsWithEscapesAtEveryPlace) {
+  for (std::size_t place = 0; place < 40; ++place) {
+    std::string raw(40, 'x');
+    raw[place] = place % 2 ? '\n' : '"';
+    const std::string text = to_compact_text(JsonValue(raw));
+    auto parsed = parse_json(text);
+    ASSERT_TRUE(parsed.has_value()) << text;
+    EXPECT_EQ(*parsed->as_string(), raw);
+  }
+}
+
+}  // namespace
+}  // namespace brelvo::json
