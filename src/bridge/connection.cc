@@ -96,7 +96,12 @@ std::expected<void, int> Connection::send_all(std::string_view bytes) {
 
 void Connection::set_receive_limit(Seconds request_timeout, milliseconds grace) {
   const timeval limit = receive_limit(request_timeout, grace);
-  ::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  // A script or an MCP session makes thousands of requests with one limit:
+  // one system call per change, not per request.
+  if (limit_set_ && limit.tv_sec == limit_.tv_sec && limit.tv_usec == limit_.tv_usec) return;
+  if (::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return;
+  limit_ = limit;
+  limit_set_ = true;
 }
 
 }  // namespace brelvo::bridge

@@ -3,6 +3,8 @@
 // written unbuffered through a duplicate descriptor of the same socket.
 #pragma once
 
+#include <sys/time.h>
+
 #include <chrono>
 #include <cstdint>
 #include <expected>
@@ -45,6 +47,8 @@ class Connection {
   UniqueFd writer_;
   LineReader reader_;
   std::string token_;
+  timeval limit_{};
+  bool limit_set_ = false;
 };
 
 }  // namespace brelvo::bridge

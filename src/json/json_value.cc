@@ -1,6 +1,7 @@
 #include "json/json_value.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -64,11 +65,14 @@ struct SortKey {
 };
 
 std::uint64_t key_prefix(const std::string& key) {
-  unsigned char bytes[8] = {};
-  std::memcpy(bytes, key.data(), std::min<std::size_t>(key.size(), 8));
-  std::uint64_t prefix = 0;
-  for (unsigned char b : bytes) prefix = prefix << 8 | b;
-  return prefix;
+  const std::size_t size = key.size();
+  if (size == 0) return 0;
+  std::uint64_t word = 0;
+  // A string's storage holds capacity() bytes, so eight can be read whole
+  // when it has room for them; the bytes past the key are masked off.
+  std::memcpy(&word, key.data(), key.capacity() >= 8 ? 8 : size);
+  if constexpr (std::endian::native == std::endian::little) word = std::byteswap(word);
+  return size >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * size));
 }
 
 // Keys compare by bytes; equal keys by position, so that the last of a run

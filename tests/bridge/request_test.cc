@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "bridge/bridge.h"
 #include "bridge/printers.h"
@@ -218,6 +219,24 @@ TEST_F(BridgeRequestTest, SilenceTimesOutNamingTheRequestTimeoutWithoutRetry) {
   EXPECT_EQ(quick.request("ping", nullptr, 0),
             std::unexpected(BridgeError::timeout("no answer from Brelvo within 0 s")));
   EXPECT_EQ(server.finish(), (Lines{ping(1)}));
+}
+
+// The receive limit is set once per change, not per request: a shorter
+// time-out after a longer one on the same connection must still apply.
+TEST_F(BridgeRequestTest, ShorterTimeoutAfterLongerOneOnTheSameConnectionApplies) {
+  Bridge quick(control_, BridgeTiming{.receive_grace = 150ms});
+  auto& server = serve({[](Peer& peer) {
+    peer.read_line();
+    peer.send(std::string(kOk7) + "\n");
+    peer.read_line();
+    std::this_thread::sleep_for(600ms);
+    peer.send(std::string(kOk7) + "\n");
+    peer.wait_for_close();
+  }});
+  EXPECT_EQ(quick.request("ping", nullptr, 5), json::JsonValue(7));
+  EXPECT_EQ(quick.request("ping", nullptr, 0),
+            std::unexpected(BridgeError::timeout("no answer from Brelvo within 0 s")));
+  EXPECT_EQ(server.finish(), (Lines{ping(1), ping(2)}));
 }
 
 TEST_F(BridgeRequestTest, IsReadyOnlyForReadyTrue) {

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The one benchmark command: installs the reference libraries if they are
+# missing (Debian packages, root only), builds the bench preset (Release) and
+# prints one table of figures, same-run baselines and ratios.
+#
+#   bench/run.sh [repetitions]      default 5; every figure is a median
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repetitions=${1:-5}
+
+packages="libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev python3"
+missing=$(for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: $missing (install them as root)" >&2
+    exit 1
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+fi
+
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2 --target json_bench floor_client brelvo-cli brelvo-sim >/dev/null
+
+out=build/bench/results
+mkdir -p "$out"
+build/bench/bench/json_bench --benchmark_repetitions="$repetitions" \
+  --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
+  --benchmark_format=json --benchmark_out="$out/micro.json" >/dev/null
+python3 bench/e2e_bench.py build/bench "$out/e2e.json" --repetitions "$repetitions"
+python3 bench/report.py "$out/micro.json" "$out/e2e.json"
