@@ -2,14 +2,17 @@
 # Installs what the build needs (Debian 12, as root), builds, and runs every
 # test: the unit and end-to-end suites (with the MCP SDK client, the install
 # layout and the MCP soak), the Debian package, the same suites under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of each fuzzer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks once as a
+# smoke run (their figures are not checked here: bench/run.sh does that), and
+# a minute of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
 install_packages() {
-  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3)
+  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3
+                libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev)
   command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
   local missing=()
   for package in "${wanted[@]}"; do
@@ -43,6 +46,13 @@ step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan
+
+step "Benchmarks: build and one quick pass"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2
+build/bench/bench/json_bench --benchmark_min_time=0.01 >/dev/null
+mkdir -p build/bench/results
+python3 bench/e2e_bench.py build/bench build/bench/results/smoke.json --repetitions 1 --calls 200
 
 step "Fuzzers (${FUZZ_SECONDS} s each)"
 scripts/fuzz.sh "$FUZZ_SECONDS"
