@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 #include <span>
 #include <vector>
 
@@ -61,8 +60,7 @@ class Parser {
   explicit Parser(std::string_view text) : text_(text), data_(text.data()), size_(text.size()) {}
 
   std::expected<JsonValue, JsonParseError> parse_document() {
-    // Room for a few levels of typical containers; large texts grow from there.
-    element_stack_.reserve(std::min<std::size_t>(size_ / 16, 256));
+    // Room for a few levels of typical objects; large texts grow from there.
     member_stack_.reserve(std::min<std::size_t>(size_ / 16, 256));
     JsonValue value;
     skip_space();
@@ -315,6 +313,8 @@ class Parser {
     }
   }
 
+  int level() const { return kDepthBudget - depth_budget_; }
+
   bool enter_container() {
     if (--depth_budget_ == 0) return fail_at_byte("recursion limit exceeded");
     ++pos_;
@@ -322,31 +322,18 @@ class Parser {
     return true;
   }
 
-  // Elements and members collect on stacks shared by all levels, so that
-  // each container is allocated once, at its final size.
-  static JsonValue& element_slot(JsonValue& element) { return element; }
-  static JsonValue& member_slot(JsonMember& member) { return member.value; }
-
-  // Parses a value into the top entry of a stack. A container grows the
-  // stacks while it is parsed, so it is built aside and moved in.
-  template <typename Entry>
-  bool parse_into_top(std::vector<Entry>& stack, JsonValue& (*slot)(Entry&)) {
-    const std::size_t top = stack.size() - 1;
-    if (at_end() || (peek() != '[' && peek() != '{')) return parse_value(slot(stack[top]));
-    JsonValue container;
-    if (!parse_value(container)) return false;
-    slot(stack[top]) = std::move(container);
-    return true;
-  }
-
+  // The arrays at one depth tend to have one length (the records of a list,
+  // the coordinate lists of a mesh): each level reserves what its previous
+  // array held, and elements are parsed in place.
   bool parse_array(JsonValue& out) {
     if (!enter_container()) return false;
-    const std::size_t base = element_stack_.size();
+    std::uint32_t& length_hint = array_length_hints_[static_cast<std::size_t>(level())];
+    JsonArray elements;
+    if (length_hint > 0) elements.reserve(length_hint);
     if (at_end()) return fail_at_end("EOF while parsing a list");
     if (peek() != ']') {
       for (;;) {
-        element_stack_.emplace_back();
-        if (!parse_into_top(element_stack_, element_slot)) return false;
+        if (!parse_value(elements.emplace_back())) return false;
         skip_space();
         if (at_end()) return fail_at_end("EOF while parsing a list");
         if (peek() == ']') break;
@@ -359,10 +346,23 @@ class Parser {
     }
     ++pos_;
     ++depth_budget_;
-    const auto first = element_stack_.begin() + static_cast<std::ptrdiff_t>(base);
-    out = JsonValue(
-        JsonArray(std::make_move_iterator(first), std::make_move_iterator(element_stack_.end())));
-    element_stack_.erase(first, element_stack_.end());
+    length_hint = static_cast<std::uint32_t>(elements.size());
+    out = JsonValue(std::move(elements));
+    return true;
+  }
+
+  // Objects vary in size more than arrays do: their members collect on one
+  // stack shared by all levels, and each object is allocated once, at its
+  // final size. A member's value that is itself a container grows the stack
+  // while it is parsed, so it is built aside and moved in.
+  bool parse_member_value() {
+    const std::size_t top = member_stack_.size() - 1;
+    if (at_end() || (peek() != '[' && peek() != '{')) {
+      return parse_value(member_stack_[top].value);
+    }
+    JsonValue container;
+    if (!parse_value(container)) return false;
+    member_stack_[top].value = std::move(container);
     return true;
   }
 
@@ -374,7 +374,7 @@ class Parser {
     if (peek() != ':') return fail_at_byte("expected `:`");
     ++pos_;
     skip_space();
-    return parse_into_top(member_stack_, member_slot);
+    return parse_member_value();
   }
 
   bool parse_object(JsonValue& out) {
@@ -410,7 +410,7 @@ class Parser {
   std::size_t size_;
   std::size_t pos_ = 0;
   int depth_budget_ = kDepthBudget;
-  std::vector<JsonValue> element_stack_;
+  std::array<std::uint32_t, kDepthBudget> array_length_hints_{};
   std::vector<JsonMember> member_stack_;
   const char* error_ = "";
   std::size_t error_offset_ = 0;

@@ -145,5 +145,16 @@ TEST(ParseValues, ObjectsKeepTheLastOfRepeatedKeys) {
   });
 }
 
+// Siblings of different sizes at one depth, and objects nested in members
+// of objects: each container gets exactly its own elements and members.
+TEST(ParseValues, SiblingContainersOfDifferentSizes) {
+  expect_all({
+      {"[[1,2,3],[4],[5,6,7,8,9],[],[10,11]]", "ok: [[1,2,3],[4],[5,6,7,8,9],[],[10,11]]"},
+      {R"([{"b":1,"a":{"d":[{"y":1,"x":2}],"c":3}},{"z":{}},{}])",
+       R"(ok: [{"a":{"c":3,"d":[{"x":2,"y":1}]},"b":1},{"z":{}},{}])"},
+      {R"({"a":[1,{"k":[2,3]},[4,[5]]],"b":[]})", R"(ok: {"a":[1,{"k":[2,3]},[4,[5]]],"b":[]})"},
+  });
+}
+
 }  // namespace
 }  // namespace brelvo::json
