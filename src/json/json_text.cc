@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "json/string_scan.h"
 
@@ -26,61 +27,113 @@ constexpr std::array<char, 256> make_short_escapes() {
 }
 constexpr std::array<char, 256> kShortEscapes = make_short_escapes();
 
-// Room for `extra` more bytes and a little of what usually follows, growing
-// geometrically: a long string appended whole must not be followed by a
-// reallocation for its closing quote.
-void reserve_for(std::string& out, std::size_t extra) {
-  constexpr std::size_t kTail = 256;
-  if (out.capacity() - out.size() >= extra) return;
-  out.reserve(std::max(out.size() + extra + kTail, 2 * out.capacity()));
-}
+// Appends to a string through a cursor: room is made in large steps, and
+// each piece is a bounds check and a copy. The string is cut to what was
+// written when the writer goes away.
+class TextWriter {
+ public:
+  explicit TextWriter(std::string& out) : out_(out), used_(out.size()) {}
+  ~TextWriter() { out_.resize(used_); }
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
 
-void append_escape(std::string& out, unsigned char c) {
+  // Room for n more bytes; the pointer is valid until the next call.
+  char* room(std::size_t n) {
+    if (out_.size() - used_ < n) grow(n);
+    return out_.data() + used_;
+  }
+  void advance(std::size_t n) { used_ += n; }
+
+  void put(char c) {
+    *room(1) = c;
+    ++used_;
+  }
+  void put(std::string_view text) {
+    std::memcpy(room(text.size()), text.data(), text.size());
+    used_ += text.size();
+  }
+  void put_repeated(char c, std::size_t n) {
+    std::memset(room(n), c, n);
+    used_ += n;
+  }
+
+ private:
+  // Geometric growth, without zeroing the new room.
+  void grow(std::size_t n) {
+    constexpr std::size_t kMinimum = 256;
+    const std::size_t size = std::max({used_ + n + kMinimum, 2 * out_.size(), kMinimum});
+    out_.resize_and_overwrite(size, [](char*, std::size_t count) { return count; });
+  }
+
+  std::string& out_;
+  std::size_t used_;
+};
+
+void put_escape(TextWriter& out, unsigned char c) {
   if (char e = kShortEscapes[c]) {
-    out.push_back('\\');
-    out.push_back(e);
+    char* p = out.room(2);
+    p[0] = '\\';
+    p[1] = e;
+    out.advance(2);
     return;
   }
-  out.append("\\u00");
-  out.push_back(kHexDigits[c >> 4]);
-  out.push_back(kHexDigits[c & 0xF]);
+  char* p = out.room(6);
+  std::memcpy(p, "\\u00", 4);
+  p[4] = kHexDigits[c >> 4];
+  p[5] = kHexDigits[c & 0xF];
+  out.advance(6);
+}
+
+void put_quoted_string(TextWriter& out, std::string_view text) {
+  out.room(text.size() + 2);
+  out.put('"');
+  while (!text.empty()) {
+    const std::size_t run = plain_run_length(text.data(), text.size());
+    out.put(text.substr(0, run));
+    if (run == text.size()) break;
+    put_escape(out, static_cast<unsigned char>(text[run]));
+    text.remove_prefix(run + 1);
+  }
+  out.put('"');
 }
 
 // Lays out the shortest digits d1..dn with decimal exponent e (value =
 // d1.d2...dn * 10^e) in fixed notation for -5 <= e <= 15, else exponent form.
-void append_float_layout(std::string& out, std::string_view digits, int e) {
+void put_float_layout(TextWriter& out, std::string_view digits, int e) {
   const int n = static_cast<int>(digits.size());
   if (e >= -5 && e <= 15) {
     if (e >= n - 1) {
-      out.append(digits);
-      out.append(static_cast<std::size_t>(e - n + 1), '0');
-      out.append(".0");
+      out.put(digits);
+      out.put_repeated('0', static_cast<std::size_t>(e - n + 1));
+      out.put(".0");
     } else if (e >= 0) {
-      out.append(digits.substr(0, static_cast<std::size_t>(e + 1)));
-      out.push_back('.');
-      out.append(digits.substr(static_cast<std::size_t>(e + 1)));
+      out.put(digits.substr(0, static_cast<std::size_t>(e + 1)));
+      out.put('.');
+      out.put(digits.substr(static_cast<std::size_t>(e + 1)));
     } else {
-      out.append("0.");
-      out.append(static_cast<std::size_t>(-e - 1), '0');
-      out.append(digits);
+      out.put("0.");
+      out.put_repeated('0', static_cast<std::size_t>(-e - 1));
+      out.put(digits);
     }
     return;
   }
-  out.push_back(digits[0]);
+  out.put(digits[0]);
   if (n > 1) {
-    out.push_back('.');
-    out.append(digits.substr(1));
+    out.put('.');
+    out.put(digits.substr(1));
   }
-  out.push_back('e');
-  out.push_back(e < 0 ? '-' : '+');
-  out.append(std::to_string(e < 0 ? -e : e));
+  out.put('e');
+  out.put(e < 0 ? '-' : '+');
+  char exponent[8];
+  out.put(std::string_view(
+      exponent, std::to_chars(exponent, exponent + sizeof exponent, e < 0 ? -e : e).ptr));
 }
 
-void append_float(std::string& out, double d) {
-  if (std::signbit(d)) out.push_back('-');
+void put_float(TextWriter& out, double d) {
+  if (std::signbit(d)) out.put('-');
   d = std::fabs(d);
   if (d == 0.0) {
-    out.append("0.0");
+    out.put("0.0");
     return;
   }
   // Scientific form gives the shortest round-trip digits as d.ddde[+-]xx.
@@ -97,143 +150,151 @@ void append_float(std::string& out, double d) {
   std::string_view exp_text = text.substr(e_pos + 1);
   if (exp_text.front() == '+') exp_text.remove_prefix(1);
   std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
-  append_float_layout(out, std::string_view(digits, count), exponent);
+  put_float_layout(out, std::string_view(digits, count), exponent);
 }
 
-void append_indent(std::string& out, std::size_t depth) {
-  out.append(depth * 2, ' ');
-}
-
-void append_indented_at(std::string& out, const JsonValue& value, std::size_t depth);
-
-void append_indented_array(std::string& out, const JsonArray& array, std::size_t depth) {
-  if (array.empty()) {
-    out.append("[]");
-    return;
+void put_number(TextWriter& out, const JsonNumber& number) {
+  constexpr std::size_t kIntegerDigits = 24;
+  switch (number.kind()) {
+    case JsonNumber::Kind::kUnsigned: {
+      char* p = out.room(kIntegerDigits);
+      out.advance(static_cast<std::size_t>(
+          std::to_chars(p, p + kIntegerDigits, number.unsigned_value()).ptr - p));
+      return;
+    }
+    case JsonNumber::Kind::kNegative: {
+      char* p = out.room(kIntegerDigits);
+      out.advance(static_cast<std::size_t>(
+          std::to_chars(p, p + kIntegerDigits, number.negative_value()).ptr - p));
+      return;
+    }
+    case JsonNumber::Kind::kFloat:
+      put_float(out, number.float_value());
+      return;
   }
-  out.push_back('[');
-  bool first = true;
-  for (const JsonValue& element : array) {
-    out.append(first ? "\n" : ",\n");
-    first = false;
-    append_indent(out, depth + 1);
-    append_indented_at(out, element, depth + 1);
-  }
-  out.push_back('\n');
-  append_indent(out, depth);
-  out.push_back(']');
-}
-
-void append_indented_object(std::string& out, const JsonObject& object, std::size_t depth) {
-  if (object.empty()) {
-    out.append("{}");
-    return;
-  }
-  out.push_back('{');
-  bool first = true;
-  for (const JsonMember& member : object) {
-    out.append(first ? "\n" : ",\n");
-    first = false;
-    append_indent(out, depth + 1);
-    append_quoted_string(out, member.key);
-    out.append(": ");
-    append_indented_at(out, member.value, depth + 1);
-  }
-  out.push_back('\n');
-  append_indent(out, depth);
-  out.push_back('}');
 }
 
 // Scalars print the same in both forms.
-bool append_scalar(std::string& out, const JsonValue& value) {
+bool put_scalar(TextWriter& out, const JsonValue& value) {
   switch (value.kind()) {
     case JsonValue::Kind::kNull:
-      out.append("null");
+      out.put("null");
       return true;
     case JsonValue::Kind::kBool:
-      out.append(*value.as_bool() ? "true" : "false");
+      out.put(*value.as_bool() ? "true" : "false");
       return true;
     case JsonValue::Kind::kNumber:
-      append_number_text(out, *value.as_number());
+      put_number(out, *value.as_number());
       return true;
     case JsonValue::Kind::kString:
-      append_quoted_string(out, *value.as_string());
+      put_quoted_string(out, *value.as_string());
       return true;
     default:
       return false;
   }
 }
 
-void append_indented_at(std::string& out, const JsonValue& value, std::size_t depth) {
-  if (append_scalar(out, value)) return;
+void put_compact(TextWriter& out, const JsonValue& value) {
+  if (put_scalar(out, value)) return;
   if (const JsonArray* array = value.as_array()) {
-    append_indented_array(out, *array, depth);
+    out.put('[');
+    bool first = true;
+    for (const JsonValue& element : *array) {
+      if (!first) out.put(',');
+      first = false;
+      put_compact(out, element);
+    }
+    out.put(']');
+    return;
+  }
+  out.put('{');
+  bool first = true;
+  for (const JsonMember& member : *value.as_object()) {
+    if (!first) out.put(',');
+    first = false;
+    put_quoted_string(out, member.key);
+    out.put(':');
+    put_compact(out, member.value);
+  }
+  out.put('}');
+}
+
+void put_indented(TextWriter& out, const JsonValue& value, std::size_t depth);
+
+// The line break before an element: ",\n" after the first, then the indent.
+void put_element_break(TextWriter& out, bool first, std::size_t depth) {
+  if (!first) out.put(',');
+  out.put('\n');
+  out.put_repeated(' ', depth * 2);
+}
+
+void put_closing(TextWriter& out, char bracket, std::size_t depth) {
+  out.put('\n');
+  out.put_repeated(' ', depth * 2);
+  out.put(bracket);
+}
+
+void put_indented_array(TextWriter& out, const JsonArray& array, std::size_t depth) {
+  if (array.empty()) {
+    out.put("[]");
+    return;
+  }
+  out.put('[');
+  bool first = true;
+  for (const JsonValue& element : array) {
+    put_element_break(out, first, depth + 1);
+    first = false;
+    put_indented(out, element, depth + 1);
+  }
+  put_closing(out, ']', depth);
+}
+
+void put_indented_object(TextWriter& out, const JsonObject& object, std::size_t depth) {
+  if (object.empty()) {
+    out.put("{}");
+    return;
+  }
+  out.put('{');
+  bool first = true;
+  for (const JsonMember& member : object) {
+    put_element_break(out, first, depth + 1);
+    first = false;
+    put_quoted_string(out, member.key);
+    out.put(": ");
+    put_indented(out, member.value, depth + 1);
+  }
+  put_closing(out, '}', depth);
+}
+
+void put_indented(TextWriter& out, const JsonValue& value, std::size_t depth) {
+  if (put_scalar(out, value)) return;
+  if (const JsonArray* array = value.as_array()) {
+    put_indented_array(out, *array, depth);
   } else {
-    append_indented_object(out, *value.as_object(), depth);
+    put_indented_object(out, *value.as_object(), depth);
   }
 }
 
 }  // namespace
 
 void append_quoted_string(std::string& out, std::string_view text) {
-  reserve_for(out, text.size() + 2);
-  out.push_back('"');
-  while (!text.empty()) {
-    const std::size_t run = plain_run_length(text.data(), text.size());
-    out.append(text.data(), run);
-    if (run == text.size()) break;
-    append_escape(out, static_cast<unsigned char>(text[run]));
-    text.remove_prefix(run + 1);
-  }
-  out.push_back('"');
+  TextWriter writer(out);
+  put_quoted_string(writer, text);
 }
 
 void append_number_text(std::string& out, const JsonNumber& number) {
-  char buffer[24];
-  switch (number.kind()) {
-    case JsonNumber::Kind::kUnsigned: {
-      auto end = std::to_chars(buffer, buffer + sizeof buffer, number.unsigned_value()).ptr;
-      out.append(buffer, end);
-      return;
-    }
-    case JsonNumber::Kind::kNegative: {
-      auto end = std::to_chars(buffer, buffer + sizeof buffer, number.negative_value()).ptr;
-      out.append(buffer, end);
-      return;
-    }
-    case JsonNumber::Kind::kFloat:
-      append_float(out, number.float_value());
-      return;
-  }
+  TextWriter writer(out);
+  put_number(writer, number);
 }
 
 void append_compact_text(std::string& out, const JsonValue& value) {
-  if (append_scalar(out, value)) return;
-  if (const JsonArray* array = value.as_array()) {
-    out.push_back('[');
-    bool first = true;
-    for (const JsonValue& element : *array) {
-      if (!first) out.push_back(',');
-      first = false;
-      append_compact_text(out, element);
-    }
-    out.push_back(']');
-    return;
-  }
-  out.push_back('{');
-  bool first = true;
-  for (const JsonMember& member : *value.as_object()) {
-    if (!first) out.push_back(',');
-    first = false;
-    append_quoted_string(out, member.key);
-    out.push_back(':');
-    append_compact_text(out, member.value);
-  }
-  out.push_back('}');
+  TextWriter writer(out);
+  put_compact(writer, value);
 }
 
 void append_indented_text(std::string& out, const JsonValue& value) {
-  append_indented_at(out, value, 0);
+  TextWriter writer(out);
+  put_indented(writer, value, 0);
 }
 
 std::string to_compact_text(const JsonValue& value) {
