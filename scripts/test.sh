@@ -2,7 +2,8 @@
 # Installs what the build needs (Debian 12, as root), builds, and runs every
 # test: the unit and end-to-end suites (with the MCP SDK client, the install
 # layout and the MCP soak), the Debian package, the same suites under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks once as a
+# AddressSanitizer and UndefinedBehaviorSanitizer, valgrind's memcheck over the
+# end-to-end suite, the benchmarks once as a
 # smoke run (their figures are not checked here: bench/run.sh does that), and
 # a minute of each fuzzer.
 set -euo pipefail
@@ -11,7 +12,7 @@ cd "$(dirname "$0")/.."
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
 install_packages() {
-  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3
+  local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3 valgrind
                 libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev)
   command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
   local missing=()
@@ -46,6 +47,9 @@ step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan
+
+step "valgrind memcheck over the end-to-end suite"
+scripts/valgrind.sh
 
 step "Benchmarks: build and one quick pass"
 cmake --preset bench >/dev/null
