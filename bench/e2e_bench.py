@@ -22,8 +22,7 @@ ANSWER_BYTES = 64 << 20
 
 def run_timed(argv, stdin_path=None):
     """Runs argv to completion; returns (seconds, peak RSS in bytes)."""
-    stdin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
-    with open(os.devnull, "wb") as stdout:
+    with open(stdin_path or os.devnull, "rb") as stdin, open(os.devnull, "wb") as stdout:
         start = time.perf_counter()
         child = subprocess.Popen(argv, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
         _, status, usage = os.wait4(child.pid, 0)
