@@ -23,6 +23,7 @@ const char* const kHelpText =
     "  --garbage N                 the first N requests: a line that is not JSON\n"
     "  --invalid-utf8 N            the first N requests: bytes that are not UTF-8\n"
     "  --no-newline-close N        the first N answers: no line feed, then close\n"
+    "  --half-line-close N         the first N answers: half the line, then close\n"
     "  --double-answer             write every answer twice\n"
     "  --rotate-token N            after N requests, write a new token\n"
     "  --exit-after N              exit after N requests\n"
@@ -64,6 +65,7 @@ std::expected<SimOptions, std::string> parse_options(std::vector<std::string> wo
       {"--garbage", &options.garbage},
       {"--invalid-utf8", &options.invalid_utf8},
       {"--no-newline-close", &options.no_newline_close},
+      {"--half-line-close", &options.half_line_close},
       {"--rotate-token", &options.rotate_token_after},
       {"--exit-after", &options.exit_after},
   };

@@ -25,6 +25,7 @@ struct SimOptions {
   int garbage = 0;
   int invalid_utf8 = 0;
   int no_newline_close = 0;
+  int half_line_close = 0;
   int rotate_token_after = 0;
   int exit_after = 0;
   bool double_answer = false;

@@ -226,6 +226,10 @@ bool Server::write_answer(int fd, const std::string& text, std::uint64_t number)
     send_all(fd, std::string_view(text).substr(0, text.size() - 1));
     return false;
   }
+  if (within(options_.half_line_close)) {
+    send_all(fd, std::string_view(text).substr(0, text.size() / 2));
+    return false;
+  }
   if (options_.trickle_ms > 0) {
     for (char c : text) {
       if (!send_all(fd, std::string_view(&c, 1))) return false;

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -19,6 +21,22 @@ extern char** environ;
 
 namespace brelvo::e2e {
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>;
+
+Deadline deadline_after(std::chrono::milliseconds limit) {
+  if (limit <= std::chrono::milliseconds::zero()) return std::nullopt;
+  return Clock::now() + limit;
+}
+
+// The wait for poll: the milliseconds left, or -1 without a deadline.
+int poll_wait(const Deadline& deadline) {
+  if (!deadline) return -1;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left, 0, INT_MAX));
+}
 
 std::vector<std::string> build_environment(
     const std::map<std::string, std::optional<std::string>>& changes) {
@@ -68,14 +86,23 @@ pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>
 }
 
 // Writes the input and reads both outputs at once, so that no pipe fills up.
-void pump(int in_fd, std::string_view input, int out_fd, int err_fd, RunResult& result) {
+// At the deadline the process is killed, and its outputs are read to the end.
+void pump(int in_fd, std::string_view input, int out_fd, int err_fd, pid_t pid, Deadline deadline,
+          RunResult& result) {
   if (input.empty()) {
     ::close(in_fd);
     in_fd = -1;
   }
   while (out_fd >= 0 || err_fd >= 0) {
     pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
-    if (::poll(fds, 3, -1) < 0 && errno != EINTR) return;
+    const int ready = ::poll(fds, 3, poll_wait(deadline));
+    if (ready < 0 && errno != EINTR) return;
+    if (ready == 0 && deadline) {
+      if (pid > 0) ::kill(pid, SIGKILL);
+      result.killed = true;
+      deadline.reset();
+      continue;
+    }
     char buffer[65536];
     for (int i = 0; i < 2; ++i) {
       if (fds[i].revents == 0) continue;
@@ -121,7 +148,8 @@ RunResult run_program(const std::filesystem::path& program, const std::vector<st
   ::close(err_pipe[1]);
   RunResult result;
   ::signal(SIGPIPE, SIG_IGN);
-  pump(in_pipe[1], options.input, out_pipe[0], err_pipe[0], result);
+  pump(in_pipe[1], options.input, out_pipe[0], err_pipe[0], pid, deadline_after(options.kill_after),
+       result);
   int status = 0;
   if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -162,6 +190,82 @@ void stop_process(pid_t pid) {
   }
   if (process_alive(pid)) ::kill(pid, SIGKILL);
   ::waitpid(pid, nullptr, 0);
+}
+
+InteractiveProcess::InteractiveProcess(const std::filesystem::path& program,
+                                       const std::vector<std::string>& args) {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    return;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  pid_ = spawn(program, args, {}, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  in_fd_ = in_pipe[1];
+  out_fd_ = out_pipe[0];
+  err_fd_ = err_pipe[0];
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+InteractiveProcess::~InteractiveProcess() {
+  for (int fd : {in_fd_, out_fd_, err_fd_}) {
+    if (fd >= 0) ::close(fd);
+  }
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+void InteractiveProcess::write(std::string_view text) {
+  while (in_fd_ >= 0 && !text.empty()) {
+    const ssize_t n = ::write(in_fd_, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::optional<std::string> InteractiveProcess::read_line(std::chrono::milliseconds limit) {
+  const Deadline deadline = deadline_after(limit);
+  for (;;) {
+    if (const std::size_t end = out_buffer_.find('\n'); end != std::string::npos) {
+      std::string line = out_buffer_.substr(0, end);
+      out_buffer_.erase(0, end + 1);
+      return line;
+    }
+    pollfd wanted{out_fd_, POLLIN, 0};
+    const int ready = ::poll(&wanted, 1, poll_wait(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return std::nullopt;
+    char buffer[65536];
+    const ssize_t n = ::read(out_fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    out_buffer_.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+RunResult InteractiveProcess::finish(std::chrono::milliseconds limit) {
+  RunResult result;
+  pump(in_fd_, {}, out_fd_, err_fd_, pid_, deadline_after(limit), result);
+  in_fd_ = out_fd_ = err_fd_ = -1;
+  result.out.insert(0, out_buffer_);
+  out_buffer_.clear();
+  int status = 0;
+  if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  pid_ = -1;
+  return result;
 }
 
 }  // namespace brelvo::e2e

@@ -4,10 +4,12 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brelvo::e2e {
@@ -16,6 +18,8 @@ struct RunResult {
   std::string out;
   std::string err;
   int exit_code = -1;
+  // The process outlived RunOptions::kill_after and was killed.
+  bool killed = false;
 };
 
 struct RunOptions {
@@ -23,6 +27,8 @@ struct RunOptions {
   std::map<std::string, std::optional<std::string>> env;
   std::string input;
   std::filesystem::path cwd;
+  // A hung process is killed after this long instead of holding the suite.
+  std::chrono::milliseconds kill_after = std::chrono::milliseconds::zero();  // zero: never
 };
 
 inline RunOptions with_env(std::map<std::string, std::optional<std::string>> env) {
@@ -45,5 +51,31 @@ pid_t start_background(const std::filesystem::path& program, const std::vector<s
 void stop_process(pid_t pid);
 
 bool process_alive(pid_t pid);
+
+// A process whose standard input the test writes a piece at a time, reading
+// its standard output line by line in between: for sessions that must wait
+// for something to happen outside before the next message.
+class InteractiveProcess {
+ public:
+  InteractiveProcess(const std::filesystem::path& program, const std::vector<std::string>& args);
+  ~InteractiveProcess();
+  InteractiveProcess(const InteractiveProcess&) = delete;
+  InteractiveProcess& operator=(const InteractiveProcess&) = delete;
+
+  void write(std::string_view text);
+  // The next output line without its line feed; nothing when the output
+  // ends or no line arrives within the limit.
+  std::optional<std::string> read_line(std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Closes standard input and collects the rest of both outputs and the exit
+  // code; a process still running after the limit is killed.
+  RunResult finish(std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+ private:
+  pid_t pid_ = -1;
+  int in_fd_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  std::string out_buffer_;
+};
 
 }  // namespace brelvo::e2e

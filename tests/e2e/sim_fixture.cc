@@ -40,13 +40,26 @@ void write_text(const std::filesystem::path& path, std::string_view text) {
 }
 
 bool wait_for_file(const std::filesystem::path& path) {
+  return wait_until([&path] {
+    std::error_code ec;
+    return std::filesystem::file_size(path, ec) > 0 && !ec;
+  });
+}
+
+bool wait_until(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (std::chrono::steady_clock::now() < deadline) {
-    std::error_code ec;
-    if (std::filesystem::file_size(path, ec) > 0 && !ec) return true;
+    if (condition()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return false;
+}
+
+std::vector<std::string> logged_lines(const std::filesystem::path& log) {
+  std::vector<std::string> lines;
+  std::istringstream in(read_text(log));
+  for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+  return lines;
 }
 
 void SimTest::TearDown() {
@@ -74,10 +87,7 @@ std::string SimTest::token() const {
 }
 
 std::vector<std::string> SimTest::requests() const {
-  std::vector<std::string> lines;
-  std::istringstream log(read_text(dir() / "requests.log"));
-  for (std::string line; std::getline(log, line);) lines.push_back(line + "\n");
-  return lines;
+  return logged_lines(dir() / "requests.log");
 }
 
 std::size_t SimTest::connections() const {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::string read_text(const std::filesystem::path& path);
 void write_text(const std::filesystem::path& path, std::string_view text);
 // Waits a bounded time (5 s) for a file to exist and be non-empty.
 bool wait_for_file(const std::filesystem::path& path);
+// Waits a bounded time (5 s) for the condition to hold; whether it did.
+bool wait_until(const std::function<bool()>& condition);
+// The lines of a log file, each with its line feed.
+std::vector<std::string> logged_lines(const std::filesystem::path& log);
 
 class SimTest : public ::testing::Test {
  protected:
