@@ -85,11 +85,11 @@ void put_escape(TextWriter& out, unsigned char c) {
 }
 
 void put_quoted_string(TextWriter& out, std::string_view text) {
-  out.room(text.size() + 2);
   out.put('"');
-  while (!text.empty()) {
-    const std::size_t run = plain_run_length(text.data(), text.size());
-    out.put(text.substr(0, run));
+  while (true) {
+    // Room for the rest and the closing quote, so that the quote never grows.
+    const std::size_t run = copy_plain_run(text.data(), text.size(), out.room(text.size() + 1));
+    out.advance(run);
     if (run == text.size()) break;
     put_escape(out, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
@@ -136,21 +136,23 @@ void put_float(TextWriter& out, double d) {
     out.put("0.0");
     return;
   }
-  // Scientific form gives the shortest round-trip digits as d.ddde[+-]xx.
+  // Scientific form gives the shortest round-trip digits as d[.ddd]e[+-]xx,
+  // read here by hand: this is the hot path of float-heavy documents.
   char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
-  std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
-  const std::size_t e_pos = text.find('e');
+  const char* const end =
+      std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
   char digits[24];
   std::size_t count = 0;
-  for (char c : text.substr(0, e_pos)) {
-    if (c != '.') digits[count++] = c;
+  const char* p = buffer;
+  digits[count++] = *p++;
+  if (*p == '.') {
+    for (++p; *p != 'e'; ++p) digits[count++] = *p;
   }
+  ++p;  // 'e'
+  const bool negative_exponent = *p++ == '-';
   int exponent = 0;
-  std::string_view exp_text = text.substr(e_pos + 1);
-  if (exp_text.front() == '+') exp_text.remove_prefix(1);
-  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
-  put_float_layout(out, std::string_view(digits, count), exponent);
+  for (; p != end; ++p) exponent = exponent * 10 + (*p - '0');
+  put_float_layout(out, std::string_view(digits, count), negative_exponent ? -exponent : exponent);
 }
 
 void put_number(TextWriter& out, const JsonNumber& number) {

@@ -53,4 +53,20 @@ inline std::size_t plain_run_length(const char* data, std::size_t size) {
   return i;
 }
 
+// plain_run_length that also copies the run to dest, which has room for size
+// bytes. Whole chunks are stored before they are checked, so bytes after the
+// run may be written too; they are the caller's to overwrite.
+inline std::size_t copy_plain_run(const char* data, std::size_t size, char* dest) {
+  std::size_t i = 0;
+  for (; size - i >= 8; i += 8) {
+    const std::uint64_t chunk = detail::load_little_endian(data + i);
+    std::memcpy(dest + i, data + i, 8);
+    if (const std::uint64_t stops = detail::string_stops_in(chunk)) {
+      return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+    }
+  }
+  for (; i < size && !kStringStops[static_cast<unsigned char>(data[i])]; ++i) dest[i] = data[i];
+  return i;
+}
+
 }  // namespace brelvo::json

@@ -15,8 +15,9 @@ bool is_stop(int byte) {
 }
 
 // Every byte value at every place of a word-sized chunk and of the tail: the
-// eight-at-a-time scan must stop exactly where the byte-wise rule says.
-TEST(PlainRunLength, StopsAtTheFirstStopByteWhereverItIs) {
+// eight-at-a-time scan must stop exactly where the byte-wise rule says, and
+// the copying scan must have copied the run.
+TEST(PlainRunLength, StopsAndCopiesUpToTheFirstStopByteWhereverItIs) {
   for (int byte = 0; byte < 256; ++byte) {
     for (std::size_t place = 0; place < 19; ++place) {
       std::string text(19, 'a');
@@ -24,6 +25,9 @@ TEST(PlainRunLength, StopsAtTheFirstStopByteWhereverItIs) {
       const std::size_t expected = is_stop(byte) ? place : text.size();
       ASSERT_EQ(plain_run_length(text.data(), text.size()), expected)
           << "byte " << byte << " at " << place;
+      std::string copy(text.size(), '-');
+      ASSERT_EQ(copy_plain_run(text.data(), text.size(), copy.data()), expected);
+      ASSERT_EQ(copy.substr(0, expected), text.substr(0, expected));
     }
   }
 }
