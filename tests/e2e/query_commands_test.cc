@@ -172,7 +172,8 @@ TEST_F(FaultyApplication, RotatedTokenIsUnauthorized) {
   start_sim({"--rotate-token", "1"});
   const std::string old_token = token();
   cli({"status"});
-  EXPECT_TRUE(wait_for_file(control_path()));
+  // The simulator rotates after it has answered, so the file changes later.
+  ASSERT_TRUE(wait_until([&] { return token() != old_token; }));
   // A new run reads the rewritten file and its token.
   RunResult status = cli({"status"});
   EXPECT_EQ(status.exit_code, 0);
