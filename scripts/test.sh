@@ -3,7 +3,7 @@
 # test: the unit and end-to-end suites (with the MCP SDK client, the install
 # layout and the MCP soak), the Debian package, the same suites under
 # AddressSanitizer and UndefinedBehaviorSanitizer, valgrind's memcheck over the
-# end-to-end suite, the benchmarks once as a
+# end-to-end and fault suites, the benchmarks once as a
 # smoke run (their figures are not checked here: bench/run.sh does that), and
 # a minute of each fuzzer.
 set -euo pipefail
@@ -48,7 +48,7 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan
 
-step "valgrind memcheck over the end-to-end suite"
+step "valgrind memcheck over the end-to-end and fault suites"
 scripts/valgrind.sh
 
 step "Benchmarks: build and one quick pass"
