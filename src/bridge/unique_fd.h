@@ -25,13 +25,13 @@ class UniqueFd {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
-
- private:
+  // Closes the descriptor now.
   void reset() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
 
+ private:
   int fd_ = -1;
 };
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bridge/control_files.h"
 #include "bridge/printers.h"
-#include "bridge/temp_dir.h"
 
 namespace brelvo::bridge {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 class BridgeControlFileTest : public ::testing::Test {
  protected:
   std::expected<ControlFile, BridgeError> read(std::string_view contents) {
-    testing::write_file(path_, contents);
+    testing::write_text(path_, contents);
     return read_control_file(path_);
   }
 

@@ -4,22 +4,22 @@
 
 #include <cerrno>
 
-#include "bridge/temp_dir.h"
+#include "bridge/control_files.h"
 
 namespace brelvo::bridge {
 namespace {
 
 using testing::TempDir;
-using testing::write_file;
+using testing::write_text;
 
 TEST(BridgeFileIoTest, ReadsEveryByte) {
   const TempDir dir;
   std::string bytes(100'000, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-  write_file(dir.path() / "f", bytes);
+  write_text(dir.path() / "f", bytes);
   EXPECT_EQ(read_whole_file(dir.path() / "f"), bytes);
 
-  write_file(dir.path() / "empty", "");
+  write_text(dir.path() / "empty", "");
   EXPECT_EQ(read_whole_file(dir.path() / "empty"), "");
 }
 

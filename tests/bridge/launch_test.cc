@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "bridge/bridge.h"
+#include "bridge/control_files.h"
 #include "bridge/launcher.h"
 #include "bridge/printers.h"
-#include "bridge/temp_dir.h"
 #include "bridge/test_server.h"
 
 namespace brelvo::bridge {
@@ -38,13 +38,13 @@ class BridgeLaunchTest : public ::testing::Test {
   BridgeLaunchTest() { fs::create_directory(bin_); }
 
   fs::path make_file(const fs::path& path, fs::perms permissions = fs::perms::owner_read) {
-    testing::write_file(path, "");
+    testing::write_text(path, "");
     fs::permissions(path, permissions);
     return path;
   }
 
   void write_control_exe(std::string_view exe, int protocol = 1) {
-    testing::write_file(control_, R"({"protocol":)" + std::to_string(protocol) + R"(,"port":)" +
+    testing::write_text(control_, R"({"protocol":)" + std::to_string(protocol) + R"(,"port":)" +
                                       std::to_string(testing::closed_port()) + R"(,"exe":")" +
                                       std::string(exe) + "\"}");
   }
@@ -83,7 +83,7 @@ TEST_F(BridgeLaunchTest, FallsBackToTheControlFileExe) {
   EXPECT_EQ(find(), std::nullopt);
   write_control_exe(elsewhere.string(), 2);
   EXPECT_EQ(find(), std::nullopt);
-  testing::write_file(control_, R"({"protocol":1})");
+  testing::write_text(control_, R"({"protocol":1})");
   EXPECT_EQ(find(), std::nullopt);
 }
 

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "bridge/bridge.h"
+#include "bridge/control_files.h"
 #include "bridge/printers.h"
-#include "bridge/temp_dir.h"
 #include "bridge/test_server.h"
 #include "json/json_parse.h"
 
@@ -134,7 +134,7 @@ TEST_F(BridgeRequestTest, ClosedPortIsNotRunningAndUsesNoId) {
 TEST_F(BridgeRequestTest, ControlFileProblemsComeBackUnchanged) {
   EXPECT_EQ(ping_request(), std::unexpected(BridgeError::not_running("Brelvo is not running (no " +
                                                                      control_.string() + ")")));
-  testing::write_file(control_, R"({"protocol":2})");
+  testing::write_text(control_, R"({"protocol":2})");
   EXPECT_EQ(ping_request(), std::unexpected(BridgeError::io(
                                 "Brelvo speaks control protocol 2, this brelvo-cli speaks 1: "
                                 "update one of them")));

@@ -2,13 +2,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -16,28 +14,6 @@
 #include "json/json_text.h"
 
 namespace brelvo::e2e {
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "brelvo-e2e-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string read_text(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void write_text(const std::filesystem::path& path, std::string_view text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 bool wait_for_file(const std::filesystem::path& path) {
   return wait_until([&path] {

@@ -11,27 +11,17 @@
 
 #include "json/json_value.h"
 #include "process.h"
+#include "support/temp_dir.h"
 
 namespace brelvo::e2e {
 
 inline const std::filesystem::path kCliPath = BRELVO_CLI_PATH;
 inline const std::filesystem::path kSimPath = BRELVO_SIM_PATH;
 
-// A fresh directory under the system's temporary directory, removed at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
+using test_support::read_text;
+using test_support::TempDir;
+using test_support::write_text;
 
- private:
-  std::filesystem::path path_;
-};
-
-std::string read_text(const std::filesystem::path& path);
-void write_text(const std::filesystem::path& path, std::string_view text);
 // Waits a bounded time (5 s) for a file to exist and be non-empty.
 bool wait_for_file(const std::filesystem::path& path);
 // Waits a bounded time (5 s) for the condition to hold; whether it did.

@@ -20,11 +20,6 @@ namespace {
 
 }  // namespace
 
-void UniqueFd::reset() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-}
-
 UniqueFd memory_file(std::string_view bytes) {
   UniqueFd fd(memfd_create("mcp-test", MFD_CLOEXEC));
   if (fd.get() < 0) fail("memfd_create");

@@ -3,29 +3,12 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
+
+#include "bridge/unique_fd.h"
 
 namespace brelvo::mcp::testing {
 
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-
-  int get() const { return fd_; }
-  void reset();
-
- private:
-  int fd_;
-};
+using bridge::UniqueFd;
 
 struct Pipe {
   UniqueFd read_end;
