@@ -85,14 +85,17 @@ void put_escape(TextWriter& out, unsigned char c) {
 }
 
 void put_quoted_string(TextWriter& out, std::string_view text) {
-  out.put('"');
-  while (true) {
-    // Room for the rest and the closing quote, so that the quote never grows.
-    const std::size_t run = copy_plain_run(text.data(), text.size(), out.room(text.size() + 1));
-    out.advance(run);
-    if (run == text.size()) break;
+  // Room for the opening quote and what copy_plain_run may store, which
+  // covers the closing quote: most strings need no escape and no more room.
+  char* start = out.room(text.size() + 9);
+  *start = '"';
+  std::size_t run = copy_plain_run(text.data(), text.size(), start + 1);
+  out.advance(1 + run);
+  while (run != text.size()) {
     put_escape(out, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
+    run = copy_plain_run(text.data(), text.size(), out.room(text.size() + 8));
+    out.advance(run);
   }
   out.put('"');
 }

@@ -53,10 +53,22 @@ inline std::size_t plain_run_length(const char* data, std::size_t size) {
   return i;
 }
 
-// plain_run_length that also copies the run to dest, which has room for size
-// bytes. Whole chunks are stored before they are checked, so bytes after the
-// run may be written too; they are the caller's to overwrite.
+// plain_run_length that also copies the run to dest, which has room for
+// size + 8 bytes. Whole chunks are stored before they are checked, so bytes
+// after the run may be written too; they are the caller's to overwrite.
+// Strings are short as a rule, so no byte is looked at on its own: the tail
+// is the last eight bytes again, and a string under eight bytes is padded.
 inline std::size_t copy_plain_run(const char* data, std::size_t size, char* dest) {
+  if (size < 8) {
+    char padded[8];
+    std::memset(padded, 'a', sizeof padded);
+    std::memcpy(padded, data, size);
+    std::memcpy(dest, padded, 8);
+    // Padding is plain and a borrow only starts at a stop byte, so no stop
+    // means no mark.
+    const std::uint64_t stops = detail::string_stops_in(detail::load_little_endian(padded));
+    return stops ? static_cast<std::size_t>(std::countr_zero(stops)) / 8 : size;
+  }
   std::size_t i = 0;
   for (; size - i >= 8; i += 8) {
     const std::uint64_t chunk = detail::load_little_endian(data + i);
@@ -65,8 +77,15 @@ inline std::size_t copy_plain_run(const char* data, std::size_t size, char* dest
       return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
     }
   }
-  for (; i < size && !kStringStops[static_cast<unsigned char>(data[i])]; ++i) dest[i] = data[i];
-  return i;
+  if (i == size) return size;
+  // The last chunk starts among bytes already known to be plain: their marks
+  // are masked off, and since they start no borrow the lowest mark left is exact.
+  const std::size_t last = size - 8;
+  std::memcpy(dest + last, data + last, 8);
+  const std::uint64_t known_plain = ~std::uint64_t{0} << (8 * (i - last));
+  const std::uint64_t stops =
+      detail::string_stops_in(detail::load_little_endian(data + last)) & known_plain;
+  return stops ? last + static_cast<std::size_t>(std::countr_zero(stops)) / 8 : size;
 }
 
 }  // namespace brelvo::json

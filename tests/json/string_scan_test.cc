@@ -14,22 +14,32 @@ bool is_stop(int byte) {
   return byte < 0x20 || byte == '"' || byte == '\\';
 }
 
-// Every byte value at every place of a word-sized chunk and of the tail: the
-// eight-at-a-time scan must stop exactly where the byte-wise rule says, and
+// Every byte value at every place of strings of every length up to two
+// chunks and a half, alone and followed by a second stop: the
+// eight-at-a-time scans must stop exactly where the byte-wise rule says, and
 // the copying scan must have copied the run.
 TEST(PlainRunLength, StopsAndCopiesUpToTheFirstStopByteWhereverItIs) {
-  for (int byte = 0; byte < 256; ++byte) {
-    for (std::size_t place = 0; place < 19; ++place) {
-      std::string text(19, 'a');
-      text[place] = static_cast<char>(byte);
-      const std::size_t expected = is_stop(byte) ? place : text.size();
-      ASSERT_EQ(plain_run_length(text.data(), text.size()), expected)
-          << "byte " << byte << " at " << place;
-      std::string copy(text.size(), '-');
-      ASSERT_EQ(copy_plain_run(text.data(), text.size(), copy.data()), expected);
-      ASSERT_EQ(copy.substr(0, expected), text.substr(0, expected));
+  for (std::size_t length = 1; length < 20; ++length) {
+    for (int byte = 0; byte < 256; ++byte) {
+      for (std::size_t place = 0; place < length; ++place) {
+        for (const bool second_stop : {false, true}) {
+          std::string text(length, 'a');
+          text[place] = static_cast<char>(byte);
+          if (second_stop && place + 1 < length) text[place + 1] = '\\';
+          std::size_t expected = is_stop(byte) ? place : length;
+          if (!is_stop(byte) && second_stop && place + 1 < length) expected = place + 1;
+          ASSERT_EQ(plain_run_length(text.data(), text.size()), expected)
+              << "byte " << byte << " at " << place << " of " << length;
+          std::string copy(text.size() + 8, '-');
+          ASSERT_EQ(copy_plain_run(text.data(), text.size(), copy.data()), expected)
+              << "byte " << byte << " at " << place << " of " << length;
+          ASSERT_EQ(copy.substr(0, expected), text.substr(0, expected));
+        }
+      }
     }
   }
+  std::string room(8, '-');
+  EXPECT_EQ(copy_plain_run("", 0, room.data()), 0u);
 }
 
 // Bytes just above a stop value can borrow into their neighbours; the first
