@@ -21,7 +21,7 @@ def rss_kib(pid):
         for line in status:
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
-    return 0
+    raise RuntimeError(f"process {pid} has no resident memory: it has exited")
 
 
 def make_lines(count):
@@ -61,16 +61,21 @@ def main():
             lines = list(make_lines(count))
             expected = [answer for _, answer in lines if answer != "none"]
 
+            # Standard input stays open until the last answer is in, so that the
+            # server is still running when its memory is read at the end.
             def feed():
                 for line, _ in lines:
                     server.stdin.write(line.encode() + b"\n")
-                server.stdin.close()
+                server.stdin.flush()
 
             writer = threading.Thread(target=feed)
             writer.start()
-            warm_rss = None
+            warm_rss = end_rss = None
             received = 0
-            for raw in server.stdout:
+            while received < len(expected):
+                raw = server.stdout.readline()
+                if not raw:
+                    break
                 message = json.loads(raw)
                 want = expected[received]
                 if message.get("id") != want:
@@ -80,18 +85,23 @@ def main():
                 received += 1
                 if received == len(expected) // 10:
                     warm_rss = rss_kib(server.pid)
-                if received == len(expected) - 1:
+                if received == len(expected):
                     end_rss = rss_kib(server.pid)
             writer.join()
+            server.stdin.close()
+            extra = server.stdout.read()
             stderr = server.stderr.read()
             code = server.wait()
         finally:
             simulator.terminate()
             simulator.wait()
+    if end_rss is None:
+        print(f"FAIL: {received} answers of {len(expected)} came back")
+        return 1
     growth = (end_rss - warm_rss) / warm_rss * 100
     print(f"lines sent: {count}, answers: {received}, exit code: {code}, stderr bytes: {len(stderr)}")
     print(f"memory after warm-up: {warm_rss} KiB, at the end: {end_rss} KiB, growth: {growth:.1f} %")
-    ok = received == len(expected) and code == 0 and not stderr and growth < 10
+    ok = received == len(expected) and not extra and code == 0 and not stderr and growth < 10
     print("soak: 1 passed, 0 failed" if ok else "soak: 0 passed, 1 failed")
     return 0 if ok else 1
 
