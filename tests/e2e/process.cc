@@ -126,10 +126,17 @@ void pump(int in_fd, std::string_view input, int out_fd, int err_fd, pid_t pid, 
   if (in_fd >= 0) ::close(in_fd);
 }
 
-}  // namespace
+// The child's three standard streams, as the parent's ends of its pipes.
+struct PipedChild {
+  pid_t pid = -1;
+  int in_fd = -1;
+  int out_fd = -1;
+  int err_fd = -1;
+};
 
-RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
-                      const RunOptions& options) {
+PipedChild spawn_piped(const std::filesystem::path& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::optional<std::string>>& env,
+                       const std::filesystem::path& cwd) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
       ::pipe2(err_pipe, O_CLOEXEC) != 0) {
@@ -140,20 +147,33 @@ RunResult run_program(const std::filesystem::path& program, const std::vector<st
   posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
-  const pid_t pid = spawn(program, args, options.env, &actions);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  const pid_t pid = spawn(program, args, env, &actions);
   posix_spawn_file_actions_destroy(&actions);
   ::close(in_pipe[0]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
-  RunResult result;
   ::signal(SIGPIPE, SIG_IGN);
-  pump(in_pipe[1], options.input, out_pipe[0], err_pipe[0], pid, deadline_after(options.kill_after),
-       result);
+  return {pid, in_pipe[1], out_pipe[0], err_pipe[0]};
+}
+
+// The exit code of a finished child, 128 + the signal for one killed, -1 for none.
+int wait_exit_code(pid_t pid) {
   int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
+                      const RunOptions& options) {
+  const PipedChild child = spawn_piped(program, args, options.env, options.cwd);
+  if (child.in_fd < 0) return {};
+  RunResult result;
+  pump(child.in_fd, options.input, child.out_fd, child.err_fd, child.pid,
+       deadline_after(options.kill_after), result);
+  result.exit_code = wait_exit_code(child.pid);
   return result;
 }
 
@@ -194,25 +214,11 @@ void stop_process(pid_t pid) {
 
 InteractiveProcess::InteractiveProcess(const std::filesystem::path& program,
                                        const std::vector<std::string>& args) {
-  int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
-      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    return;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  pid_ = spawn(program, args, {}, &actions);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in_pipe[0]);
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  in_fd_ = in_pipe[1];
-  out_fd_ = out_pipe[0];
-  err_fd_ = err_pipe[0];
-  ::signal(SIGPIPE, SIG_IGN);
+  const PipedChild child = spawn_piped(program, args, {}, {});
+  pid_ = child.pid;
+  in_fd_ = child.in_fd;
+  out_fd_ = child.out_fd;
+  err_fd_ = child.err_fd;
 }
 
 InteractiveProcess::~InteractiveProcess() {
@@ -260,10 +266,7 @@ RunResult InteractiveProcess::finish(std::chrono::milliseconds limit) {
   in_fd_ = out_fd_ = err_fd_ = -1;
   result.out.insert(0, out_buffer_);
   out_buffer_.clear();
-  int status = 0;
-  if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) {
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  result.exit_code = wait_exit_code(pid_);
   pid_ = -1;
   return result;
 }
