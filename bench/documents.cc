@@ -178,7 +178,7 @@ std::string geometry_document() {
 
 std::string catalogue_document() {
   return "{\"classes\":" +
-         array_of(75, 3,
+         array_of(24, 3,
                   [](std::string& out, Random& random, std::size_t) {
                     append_catalogue_node(out, random, 4);
                   }) +
