@@ -11,28 +11,6 @@
 
 namespace brelvo::json {
 
-JsonNumber JsonNumber::from_unsigned(std::uint64_t value) {
-  JsonNumber n;
-  n.kind_ = Kind::kUnsigned;
-  n.bits_.u = value;
-  return n;
-}
-
-JsonNumber JsonNumber::from_signed(std::int64_t value) {
-  if (value >= 0) return from_unsigned(static_cast<std::uint64_t>(value));
-  JsonNumber n;
-  n.kind_ = Kind::kNegative;
-  n.bits_.i = value;
-  return n;
-}
-
-JsonNumber JsonNumber::from_double(double value) {
-  JsonNumber n;
-  n.kind_ = Kind::kFloat;
-  n.bits_.d = value;
-  return n;
-}
-
 bool operator==(const JsonNumber& a, const JsonNumber& b) {
   if (a.kind_ != b.kind_) return false;
   switch (a.kind_) {
@@ -70,7 +48,11 @@ std::uint64_t key_prefix(const std::string& key) {
   std::uint64_t word = 0;
   // A string's storage holds capacity() bytes, so eight can be read whole
   // when it has room for them; the bytes past the key are masked off.
-  std::memcpy(&word, key.data(), key.capacity() >= 8 ? 8 : size);
+  if (key.capacity() >= 8) {
+    std::memcpy(&word, key.data(), 8);
+  } else {
+    std::memcpy(&word, key.data(), size);
+  }
   if constexpr (std::endian::native == std::endian::little) word = std::byteswap(word);
   return size >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * size));
 }

@@ -37,11 +37,28 @@ class JsonNumber {
  public:
   enum class Kind : std::uint8_t { kUnsigned, kNegative, kFloat };
 
-  static JsonNumber from_unsigned(std::uint64_t value);
+  // Inline: the parser makes one per number, and a call returning the
+  // sixteen bytes through memory costs more than the number's digits.
+  static JsonNumber from_unsigned(std::uint64_t value) {
+    JsonNumber n;
+    n.bits_.u = value;
+    return n;
+  }
   // Zero and positive values are stored as unsigned.
-  static JsonNumber from_signed(std::int64_t value);
+  static JsonNumber from_signed(std::int64_t value) {
+    if (value >= 0) return from_unsigned(static_cast<std::uint64_t>(value));
+    JsonNumber n;
+    n.kind_ = Kind::kNegative;
+    n.bits_.i = value;
+    return n;
+  }
   // Non-finite doubles are rejected by JsonValue, never stored here.
-  static JsonNumber from_double(double value);
+  static JsonNumber from_double(double value) {
+    JsonNumber n;
+    n.kind_ = Kind::kFloat;
+    n.bits_.d = value;
+    return n;
+  }
 
   Kind kind() const { return kind_; }
   std::uint64_t unsigned_value() const { return bits_.u; }
