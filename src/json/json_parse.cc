@@ -134,7 +134,7 @@ class Parser {
   bool require_digits() {
     if (at_end()) return fail_at_end("EOF while parsing a value");
     if (!is_digit(peek())) return fail_at_byte("invalid number");
-    while (!at_end() && is_digit(peek())) ++pos_;
+    pos_ += digit_run_length(data_ + pos_, size_ - pos_);
     return true;
   }
 

@@ -50,6 +50,24 @@ TEST(PlainRunLength, IsNotFooledByNeighbouringBytes) {
   EXPECT_EQ(plain_run_length("", 0), 0u);
 }
 
+// Every byte value at every place of runs of every length up to two chunks
+// and a half: the digit scan stops at the first byte outside '0'-'9'.
+TEST(DigitRunLength, StopsAtTheFirstNonDigitWhereverItIs) {
+  for (std::size_t length = 1; length < 20; ++length) {
+    for (int byte = 0; byte < 256; ++byte) {
+      for (std::size_t place = 0; place < length; ++place) {
+        std::string text(length, '7');
+        text[place] = static_cast<char>(byte);
+        const std::size_t expected = byte >= '0' && byte <= '9' ? length : place;
+        ASSERT_EQ(digit_run_length(text.data(), text.size()), expected)
+            << "byte " << byte << " at " << place << " of " << length;
+      }
+    }
+  }
+  EXPECT_EQ(digit_run_length("", 0), 0u);
+  EXPECT_EQ(digit_run_length("0123456789/:", 12), 10u);
+}
+
 TEST(StringRoundTrip, LongStringsWithEscapesAtEveryPlace) {
   for (std::size_t place = 0; place < 40; ++place) {
     std::string raw(40, 'x');
