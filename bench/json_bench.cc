@@ -149,6 +149,9 @@ void register_all() {
   static const std::vector<Document> documents = all_documents();
   static const std::string image_text = image_base64_text();
   for (const Document& document : documents) {
+    // In the results' context, so the table can show what was measured.
+    benchmark::AddCustomContext("document_bytes/" + document.name,
+                                std::to_string(document.text.size()));
     add_parsing<Ours>(document);
     add_parsing<RapidJson>(document);
     add("parse/" + document.name + "/simdjson",

@@ -80,8 +80,16 @@ def add_end_to_end(table, e2e):
                   large["peak_bytes"] / large["answer_bytes"], 3.0, False)
 
 
+def print_document_sizes(path):
+    with open(path) as f:
+        context = json.load(f)["context"]
+    sizes = ["%s %.2f MB" % (d, int(context["document_bytes/" + d]) / 1e6) for d in DOCUMENTS]
+    print("documents: " + ", ".join(sizes) + "\n")
+
+
 def main():
     table = Table()
+    print_document_sizes(sys.argv[1])
     add_micro(table, medians(sys.argv[1]))
     with open(sys.argv[2]) as f:
         add_end_to_end(table, json.load(f))
