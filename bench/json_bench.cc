@@ -35,11 +35,14 @@ struct Ours {
   static std::size_t indented(const Dom& dom) { return json::to_indented_text(dom).size(); }
 };
 
+// Full precision: every number correctly rounded, as ours, nlohmann's and
+// simdjson's are. RapidJSON's default is faster but rounds some floats wrong
+// (see RapidJsonFast), so it would not be the same work.
 struct RapidJson {
   static constexpr const char* kName = "rapidjson";
   using Dom = rapidjson::Document;
   static void parse_into(Dom& dom, const std::string& text) {
-    dom.Parse(text.data(), text.size());
+    dom.Parse<rapidjson::kParseFullPrecisionFlag>(text.data(), text.size());
     if (dom.HasParseError()) std::abort();
   }
   // The text stays in RapidJSON's own buffer: no copy is charged to it.
@@ -60,6 +63,46 @@ struct RapidJson {
         dom, [](auto& writer) { writer.SetIndent(' ', 2); });
   }
 };
+
+// RapidJSON's default parse, shown for reference.
+struct RapidJsonFast {
+  static constexpr const char* kName = "rapidjson_fast";
+  using Dom = rapidjson::Document;
+  static void parse_into(Dom& dom, const std::string& text) {
+    dom.Parse(text.data(), text.size());
+    if (dom.HasParseError()) std::abort();
+  }
+};
+
+// The floats two trees of one text hold differently, and all floats.
+struct FloatCount {
+  std::size_t different = 0;
+  std::size_t all = 0;
+};
+
+void count_floats(const rapidjson::Value& a, const rapidjson::Value& b, FloatCount& count) {
+  if (a.IsArray()) {
+    for (rapidjson::SizeType i = 0; i < a.Size(); ++i) count_floats(a[i], b[i], count);
+  } else if (a.IsObject()) {
+    for (auto m = a.MemberBegin(), n = b.MemberBegin(); m != a.MemberEnd(); ++m, ++n)
+      count_floats(m->value, n->value, count);
+  } else if (a.IsDouble()) {
+    ++count.all;
+    if (a.GetDouble() != b.GetDouble()) ++count.different;
+  }
+}
+
+// How many floats of a document RapidJSON's default parse rounds otherwise
+// than its full-precision parse, which rounds them all correctly.
+FloatCount misrounded_by_rapidjson_fast(const std::string& text) {
+  rapidjson::Document fast;
+  rapidjson::Document exact;
+  RapidJsonFast::parse_into(fast, text);
+  RapidJson::parse_into(exact, text);
+  FloatCount count;
+  count_floats(fast, exact, count);
+  return count;
+}
 
 struct Nlohmann {
   static constexpr const char* kName = "nlohmann";
@@ -152,8 +195,13 @@ void register_all() {
     // In the results' context, so the table can show what was measured.
     benchmark::AddCustomContext("document_bytes/" + document.name,
                                 std::to_string(document.text.size()));
+    const FloatCount misrounded = misrounded_by_rapidjson_fast(document.text);
+    benchmark::AddCustomContext(
+        "rapidjson_fast_misrounded/" + document.name,
+        std::to_string(misrounded.different) + " of " + std::to_string(misrounded.all));
     add_parsing<Ours>(document);
     add_parsing<RapidJson>(document);
+    add_parsing<RapidJsonFast>(document);
     add("parse/" + document.name + "/simdjson",
         [&document](benchmark::State& state) { simdjson_parse_benchmark(state, document.text); });
     add_parsing<Nlohmann>(document);

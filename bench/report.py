@@ -47,7 +47,8 @@ def add_micro(table, rates):
     for operation in ["parse", "compact", "indented"]:
         for document in DOCUMENTS:
             ours = rates["%s/%s/brelvo" % (operation, document)]
-            for library, bar in [("rapidjson", 1.0), ("nlohmann", 3.0), ("simdjson", None)]:
+            for library, bar in [("rapidjson", 1.0), ("rapidjson_fast", None), ("nlohmann", 3.0),
+                                 ("simdjson", None)]:
                 theirs = rates.get("%s/%s/%s" % (operation, document, library))
                 if theirs is None:
                     continue
@@ -80,16 +81,18 @@ def add_end_to_end(table, e2e):
                   large["peak_bytes"] / large["answer_bytes"], 3.0, False)
 
 
-def print_document_sizes(path):
+def print_documents(path):
     with open(path) as f:
         context = json.load(f)["context"]
     sizes = ["%s %.2f MB" % (d, int(context["document_bytes/" + d]) / 1e6) for d in DOCUMENTS]
-    print("documents: " + ", ".join(sizes) + "\n")
+    print("documents: " + ", ".join(sizes))
+    misrounded = ["%s %s" % (d, context["rapidjson_fast_misrounded/" + d]) for d in DOCUMENTS]
+    print("floats rapidjson_fast rounds wrong: " + ", ".join(misrounded) + "\n")
 
 
 def main():
     table = Table()
-    print_document_sizes(sys.argv[1])
+    print_documents(sys.argv[1])
     add_micro(table, medians(sys.argv[1]))
     with open(sys.argv[2]) as f:
         add_end_to_end(table, json.load(f))
