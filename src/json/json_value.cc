@@ -48,11 +48,7 @@ std::uint64_t key_prefix(const std::string& key) {
   std::uint64_t word = 0;
   // A string's storage holds capacity() bytes, so eight can be read whole
   // when it has room for them; the bytes past the key are masked off.
-  if (key.capacity() >= 8) {
-    std::memcpy(&word, key.data(), 8);
-  } else {
-    std::memcpy(&word, key.data(), size);
-  }
+  std::memcpy(&word, key.data(), key.capacity() >= 8 ? 8 : size);
   if constexpr (std::endian::native == std::endian::little) word = std::byteswap(word);
   return size >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * size));
 }

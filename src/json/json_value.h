@@ -37,8 +37,7 @@ class JsonNumber {
  public:
   enum class Kind : std::uint8_t { kUnsigned, kNegative, kFloat };
 
-  // Inline: the parser makes one per number, and a call returning the
-  // sixteen bytes through memory costs more than the number's digits.
+  // Inline: the parser makes one per number.
   static JsonNumber from_unsigned(std::uint64_t value) {
     JsonNumber n;
     n.bits_.u = value;
