@@ -97,12 +97,8 @@ class Parser {
   bool parse_value(JsonValue& out) {
     if (at_end()) return fail_at_end("EOF while parsing a value");
     switch (peek()) {
-      case '"': {
-        std::string s;
-        if (!parse_string(s)) return false;
-        out = JsonValue(std::move(s));
-        return true;
-      }
+      case '"':
+        return parse_string(out.emplace_string());
       case '[':
         return parse_array(out);
       case '{':

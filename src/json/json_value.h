@@ -162,6 +162,10 @@ class JsonValue {
   std::optional<std::uint64_t> as_unsigned() const;
   bool is_true() const { return data_.index() == 1 && std::get<bool>(data_); }
 
+  // Makes this value an empty string and gives it out to be filled where it
+  // lives, so that a builder (the parser) moves no bytes into place.
+  std::string& emplace_string() { return data_.emplace<std::string>(); }
+
   // Member of an object; nothing when this is not an object or lacks the key.
   const JsonValue* get(std::string_view key) const;
   JsonValue* get(std::string_view key);
