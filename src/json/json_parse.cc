@@ -1,13 +1,15 @@
 #include "json/json_parse.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <span>
+#include <string>
+#include <type_traits>
 #include <vector>
 
+#include "json/member_order.h"
 #include "json/string_scan.h"
 
 namespace brelvo::json {
@@ -55,22 +57,54 @@ JsonParseError locate(const char* description, std::string_view text, std::size_
   return JsonParseError{description, line_feeds + 1, offset - line_start};
 }
 
+// A parsed value waiting for its container to close. Scalars become
+// JsonValues once, in their container's final storage; a string without
+// escapes is only a span of the text until then.
+struct Slot {
+  enum class Kind : std::uint8_t {
+    kNull,
+    kFalse,
+    kTrue,
+    kUnsigned,
+    kNegative,
+    kFloat,
+    kText,   // text_[offset, offset + length)
+    kBuilt,  // built_[index]: a container, or a string that had escapes
+  };
+  Kind kind;
+  union {
+    std::uint64_t u;
+    std::int64_t i;
+    double d;
+    std::size_t offset;
+    std::size_t index;
+  };
+  std::size_t length = 0;
+};
+
+// Converts to what make() gives, so that emplace_back() constructs that in
+// place instead of moving it in.
+template <typename Make>
+struct InPlace {
+  Make make;
+  operator std::invoke_result_t<Make&>() { return make(); }
+};
+
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text), data_(text.data()), size_(text.size()) {}
 
   std::expected<JsonValue, JsonParseError> parse_document() {
-    // Room for a few levels of typical objects; large texts grow from there.
-    member_stack_.reserve(std::min<std::size_t>(size_ / 16, 256));
-    JsonValue value;
+    // Room for a few levels of typical containers; large texts grow from there.
+    slots_.reserve(std::min<std::size_t>(size_ / 8, 512));
     skip_space();
-    if (!parse_value(value)) return std::unexpected(locate(error_, text_, error_offset_));
+    if (!parse_value()) return std::unexpected(locate(error_, text_, error_offset_));
     skip_space();
     if (pos_ != size_) {
       fail_at_byte("trailing characters");
       return std::unexpected(locate(error_, text_, error_offset_));
     }
-    return value;
+    return value_of(slots_.front());
   }
 
  private:
@@ -94,35 +128,36 @@ class Parser {
     }
   }
 
-  bool parse_value(JsonValue& out) {
+  // Each parse_* of a value leaves one slot for it on slots_.
+  bool parse_value() {
     if (at_end()) return fail_at_end("EOF while parsing a value");
     switch (peek()) {
       case '"':
-        return parse_string(out.emplace_string());
+        return parse_string_value();
       case '[':
-        return parse_array(out);
+        return parse_array();
       case '{':
-        return parse_object(out);
+        return parse_object();
       case 't':
-        return parse_literal("true", JsonValue(true), out);
+        return parse_literal("true", Slot::Kind::kTrue);
       case 'f':
-        return parse_literal("false", JsonValue(false), out);
+        return parse_literal("false", Slot::Kind::kFalse);
       case 'n':
-        return parse_literal("null", JsonValue(nullptr), out);
+        return parse_literal("null", Slot::Kind::kNull);
       default:
-        if (peek() == '-' || is_digit(peek())) return parse_number(out);
+        if (peek() == '-' || is_digit(peek())) return parse_number();
         return fail_at_byte("expected value");
     }
   }
 
-  bool parse_literal(std::string_view word, JsonValue value, JsonValue& out) {
+  bool parse_literal(std::string_view word, Slot::Kind kind) {
     for (std::size_t i = 1; i < word.size(); ++i) {
       ++pos_;
       if (at_end()) return fail_at_end("EOF while parsing a value");
       if (peek() != word[i]) return fail_at_byte("expected ident");
     }
     ++pos_;
-    out = std::move(value);
+    slots_.push_back({.kind = kind, .u = 0});
     return true;
   }
 
@@ -134,7 +169,7 @@ class Parser {
     return true;
   }
 
-  bool parse_number(JsonValue& out) {
+  bool parse_number() {
     const std::size_t start = pos_;
     const bool negative = peek() == '-';
     if (negative) ++pos_;
@@ -158,13 +193,13 @@ class Parser {
       if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
       if (!require_digits()) return false;
     }
-    if (!is_float && integer_fits(start, int_end, negative, out)) return true;
-    return parse_float(start, out);
+    if (!is_float && integer_fits(start, int_end, negative)) return true;
+    return parse_float(start);
   }
 
   // Integers in range keep an integer kind; -0 and out-of-range integers
   // become floats.
-  bool integer_fits(std::size_t start, std::size_t end, bool negative, JsonValue& out) const {
+  bool integer_fits(std::size_t start, std::size_t end, bool negative) {
     const char* first = data_ + start + (negative ? 1 : 0);
     const char* last = data_ + end;
     std::uint64_t magnitude = 0;
@@ -175,25 +210,25 @@ class Parser {
       return false;
     }
     if (!negative) {
-      out = JsonValue(JsonNumber::from_unsigned(magnitude));
+      slots_.push_back({.kind = Slot::Kind::kUnsigned, .u = magnitude});
       return true;
     }
     constexpr std::uint64_t kMinMagnitude = std::uint64_t{1} << 63;
     if (magnitude == 0 || magnitude > kMinMagnitude) return false;
     const auto value =
         magnitude == kMinMagnitude ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
-    out = JsonValue(JsonNumber::from_signed(value));
+    slots_.push_back({.kind = Slot::Kind::kNegative, .i = value});
     return true;
   }
 
-  bool parse_float(std::size_t start, JsonValue& out) {
+  bool parse_float(std::size_t start) {
     double value = 0.0;
     auto [ptr, ec] = std::from_chars(data_ + start, data_ + pos_, value);
     if (ec == std::errc::result_out_of_range) {
       if (overflows(text_.substr(start, pos_ - start))) return fail("number out of range", pos_);
       value = data_[start] == '-' ? -0.0 : 0.0;
     }
-    out = JsonValue(JsonNumber::from_double(value));
+    slots_.push_back({.kind = Slot::Kind::kFloat, .d = value});
     return true;
   }
 
@@ -291,6 +326,27 @@ class Parser {
     return true;
   }
 
+  // A string without escapes stays a span of the text; one with escapes is
+  // decoded here and kept aside.
+  bool parse_string_value() {
+    const std::size_t start = pos_ + 1;
+    const std::size_t run = plain_run_length(data_ + start, size_ - start);
+    if (start + run < size_ && data_[start + run] == '"') {
+      pos_ = start + run + 1;
+      slots_.push_back({.kind = Slot::Kind::kText, .offset = start, .length = run});
+      return true;
+    }
+    std::string decoded;
+    if (!parse_string(decoded)) return false;
+    keep_aside(JsonValue(std::move(decoded)));
+    return true;
+  }
+
+  void keep_aside(JsonValue value) {
+    slots_.push_back({.kind = Slot::Kind::kBuilt, .index = built_.size()});
+    built_.push_back(std::move(value));
+  }
+
   bool parse_string(std::string& out) {
     ++pos_;  // the opening quote
     for (;;) {
@@ -309,8 +365,6 @@ class Parser {
     }
   }
 
-  int level() const { return kDepthBudget - depth_budget_; }
-
   bool enter_container() {
     if (--depth_budget_ == 0) return fail_at_byte("recursion limit exceeded");
     ++pos_;
@@ -318,18 +372,17 @@ class Parser {
     return true;
   }
 
-  // The arrays at one depth tend to have one length (the records of a list,
-  // the coordinate lists of a mesh): each level reserves what its previous
-  // array held, and elements are parsed in place.
-  bool parse_array(JsonValue& out) {
+  // A container's values collect as slots above `base` while it is parsed;
+  // at its end it is built once, at its final size, and its slots give way
+  // to one for it.
+  bool parse_array() {
     if (!enter_container()) return false;
-    std::uint32_t& length_hint = array_length_hints_[static_cast<std::size_t>(level())];
-    JsonArray elements;
-    if (length_hint > 0) elements.reserve(length_hint);
+    const std::size_t base = slots_.size();
+    const std::size_t built_base = built_.size();
     if (at_end()) return fail_at_end("EOF while parsing a list");
     if (peek() != ']') {
       for (;;) {
-        if (!parse_value(elements.emplace_back())) return false;
+        if (!parse_value()) return false;
         skip_space();
         if (at_end()) return fail_at_end("EOF while parsing a list");
         if (peek() == ']') break;
@@ -342,40 +395,29 @@ class Parser {
     }
     ++pos_;
     ++depth_budget_;
-    length_hint = static_cast<std::uint32_t>(elements.size());
-    out = JsonValue(std::move(elements));
-    return true;
-  }
-
-  // Objects vary in size more than arrays do: their members collect on one
-  // stack shared by all levels, and each object is allocated once, at its
-  // final size. A member's value that is itself a container grows the stack
-  // while it is parsed, so it is built aside and moved in.
-  bool parse_member_value() {
-    const std::size_t top = member_stack_.size() - 1;
-    if (at_end() || (peek() != '[' && peek() != '{')) {
-      return parse_value(member_stack_[top].value);
+    JsonArray elements;
+    elements.reserve(slots_.size() - base);
+    for (std::size_t i = base; i < slots_.size(); ++i) {
+      elements.emplace_back(InPlace{[this, i] { return value_of(slots_[i]); }});
     }
-    JsonValue container;
-    if (!parse_value(container)) return false;
-    member_stack_[top].value = std::move(container);
+    close_container(base, built_base, JsonValue(std::move(elements)));
     return true;
   }
 
   bool parse_member() {
-    JsonMember& member = member_stack_.emplace_back();
-    if (!parse_string(member.key)) return false;
+    if (!parse_string_value()) return false;
     skip_space();
     if (at_end()) return fail_at_end("EOF while parsing an object");
     if (peek() != ':') return fail_at_byte("expected `:`");
     ++pos_;
     skip_space();
-    return parse_member_value();
+    return parse_value();
   }
 
-  bool parse_object(JsonValue& out) {
+  bool parse_object() {
     if (!enter_container()) return false;
-    const std::size_t base = member_stack_.size();
+    const std::size_t base = slots_.size();
+    const std::size_t built_base = built_.size();
     if (at_end()) return fail_at_end("EOF while parsing an object");
     if (peek() != '}') {
       if (peek() != '"') return fail_at_byte("key must be a string");
@@ -394,11 +436,74 @@ class Parser {
     }
     ++pos_;
     ++depth_budget_;
-    const std::span<JsonMember> members(member_stack_.begin() + static_cast<std::ptrdiff_t>(base),
-                                        member_stack_.end());
-    out = JsonValue(JsonObject::from_members(members));
-    member_stack_.resize(base);
+    close_container(base, built_base, JsonValue(build_object(base)));
     return true;
+  }
+
+  // Members are slot pairs from base on: key, value. Only the members that
+  // stay are built, each once, in their final order.
+  JsonObject build_object(std::size_t base) {
+    const std::size_t count = (slots_.size() - base) / 2;
+    sort_keys_.resize(count);
+    const auto key_at = [this, base](std::uint32_t position) {
+      return key_bytes(slots_[base + 2 * position]);
+    };
+    for (std::size_t m = 0; m < count; ++m) {
+      const auto position = static_cast<std::uint32_t>(m);
+      sort_keys_[m] = {key_prefix(key_at(position), readable_after(slots_[base + 2 * m])),
+                       position};
+    }
+    const std::size_t kept = order_members(std::span(sort_keys_), key_at);
+    std::vector<JsonMember> members;
+    members.reserve(kept);
+    for (std::size_t k = 0; k < kept; ++k) {
+      const std::size_t key = base + 2 * std::size_t{sort_keys_[k].position};
+      members.emplace_back(InPlace{[this, key] { return key_string(slots_[key]); }},
+                           InPlace{[this, key] { return value_of(slots_[key + 1]); }});
+    }
+    return JsonObject::from_ordered_members(std::move(members));
+  }
+
+  void close_container(std::size_t base, std::size_t built_base, JsonValue container) {
+    slots_.resize(base);
+    built_.resize(built_base);
+    keep_aside(std::move(container));
+  }
+
+  JsonValue value_of(Slot& slot) {
+    switch (slot.kind) {
+      case Slot::Kind::kNull:
+        return JsonValue();
+      case Slot::Kind::kFalse:
+        return JsonValue(false);
+      case Slot::Kind::kTrue:
+        return JsonValue(true);
+      case Slot::Kind::kUnsigned:
+        return JsonValue(JsonNumber::from_unsigned(slot.u));
+      case Slot::Kind::kNegative:
+        return JsonValue(JsonNumber::from_signed(slot.i));
+      case Slot::Kind::kFloat:
+        return JsonValue(JsonNumber::from_double(slot.d));
+      case Slot::Kind::kText:
+        return JsonValue(std::string_view(data_ + slot.offset, slot.length));
+      case Slot::Kind::kBuilt:
+        break;
+    }
+    return std::move(built_[slot.index]);
+  }
+
+  // Keys are strings: text spans or decoded strings kept aside.
+  std::string_view key_bytes(const Slot& key) const {
+    if (key.kind == Slot::Kind::kText) return {data_ + key.offset, key.length};
+    return *built_[key.index].as_string();
+  }
+  std::size_t readable_after(const Slot& key) const {
+    if (key.kind == Slot::Kind::kText) return size_ - key.offset;
+    return built_[key.index].as_string()->capacity();
+  }
+  std::string key_string(Slot& key) {
+    if (key.kind == Slot::Kind::kText) return std::string(data_ + key.offset, key.length);
+    return std::move(*built_[key.index].as_string());
   }
 
   std::string_view text_;
@@ -406,8 +511,9 @@ class Parser {
   std::size_t size_;
   std::size_t pos_ = 0;
   int depth_budget_ = kDepthBudget;
-  std::array<std::uint32_t, kDepthBudget> array_length_hints_{};
-  std::vector<JsonMember> member_stack_;
+  std::vector<Slot> slots_;
+  std::vector<JsonValue> built_;
+  std::vector<MemberSortKey> sort_keys_;
   const char* error_ = "";
   std::size_t error_offset_ = 0;
 };

@@ -1,12 +1,12 @@
 #include "json/json_value.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <utility>
 
+#include "json/member_order.h"
 #include "json/utf8.h"
 
 namespace brelvo::json {
@@ -33,66 +33,35 @@ bool key_less(const JsonMember& member, std::string_view key) {
 
 }  // namespace
 
-namespace {
-
-// A member's place in the sort: the first eight key bytes as a big-endian
-// integer order most keys with one comparison; ties fall back to the bytes.
-struct SortKey {
-  std::uint64_t prefix;
-  std::uint32_t position;
-};
-
-std::uint64_t key_prefix(const std::string& key) {
-  const std::size_t size = key.size();
-  if (size == 0) return 0;
-  std::uint64_t word = 0;
-  // A string's storage holds capacity() bytes, so eight can be read whole
-  // when it has room for them; the bytes past the key are masked off.
-  std::memcpy(&word, key.data(), key.capacity() >= 8 ? 8 : size);
-  if constexpr (std::endian::native == std::endian::little) word = std::byteswap(word);
-  return size >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * size));
-}
-
-// Keys compare by bytes; equal keys by position, so that the last of a run
-// of equal keys is the one given latest.
-bool sorts_before(const SortKey& a, const SortKey& b, std::span<const JsonMember> members) {
-  if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  const int c = members[a.position].key.compare(members[b.position].key);
-  return c < 0 || (c == 0 && a.position < b.position);
-}
-
-bool same_key(const SortKey& a, const SortKey& b, std::span<const JsonMember> members) {
-  return a.prefix == b.prefix && members[a.position].key == members[b.position].key;
-}
-
-}  // namespace
-
 JsonObject JsonObject::from_members(std::span<JsonMember> members) {
-  JsonObject object;
-  object.members_.reserve(members.size());
   constexpr std::size_t kSmall = 32;
-  SortKey small[kSmall];
-  std::unique_ptr<SortKey[]> large;
-  SortKey* keys = small;
+  MemberSortKey small[kSmall];
+  std::unique_ptr<MemberSortKey[]> large;
+  MemberSortKey* keys = small;
   if (members.size() > kSmall) {
-    large = std::make_unique_for_overwrite<SortKey[]>(members.size());
+    large = std::make_unique_for_overwrite<MemberSortKey[]>(members.size());
     keys = large.get();
   }
-  bool ascending = true;
   for (std::size_t i = 0; i < members.size(); ++i) {
-    keys[i] = {key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
-    if (i > 0 && ascending) ascending = sorts_before(keys[i - 1], keys[i], members);
+    // A string's storage holds capacity() bytes.
+    const std::string& key = members[i].key;
+    keys[i] = {key_prefix(key, key.capacity()), static_cast<std::uint32_t>(i)};
   }
-  const std::span<SortKey> order(keys, members.size());
-  if (!ascending) {
-    std::sort(order.begin(), order.end(), [members](const SortKey& a, const SortKey& b) {
-      return sorts_before(a, b, members);
-    });
+  const std::span<MemberSortKey> order(keys, members.size());
+  const std::size_t kept = order_members(
+      order,
+      [members](std::uint32_t position) -> std::string_view { return members[position].key; });
+  JsonObject object;
+  object.members_.reserve(kept);
+  for (const MemberSortKey& key : order.first(kept)) {
+    object.members_.push_back(std::move(members[key.position]));
   }
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    const bool repeated_later = i + 1 < order.size() && same_key(order[i], order[i + 1], members);
-    if (!repeated_later) object.members_.push_back(std::move(members[order[i].position]));
-  }
+  return object;
+}
+
+JsonObject JsonObject::from_ordered_members(std::vector<JsonMember> members) {
+  JsonObject object;
+  object.members_ = std::move(members);
   return object;
 }
 

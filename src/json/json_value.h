@@ -93,6 +93,9 @@ class JsonObject {
   // Builds from members in any order in O(n log n), moving them out of the
   // span; of repeated keys the later member wins.
   static JsonObject from_members(std::span<JsonMember> members);
+  // Takes members already in that order, one per key, as a builder that
+  // sorts them itself (the parser) makes them.
+  static JsonObject from_ordered_members(std::vector<JsonMember> members);
 
   // Returns the value previously stored under the key, if any.
   std::optional<JsonValue> insert(std::string key, JsonValue value);
@@ -161,10 +164,6 @@ class JsonValue {
   // The integer of a number in the unsigned representation.
   std::optional<std::uint64_t> as_unsigned() const;
   bool is_true() const { return data_.index() == 1 && std::get<bool>(data_); }
-
-  // Makes this value an empty string and gives it out to be filled where it
-  // lives, so that a builder (the parser) moves no bytes into place.
-  std::string& emplace_string() { return data_.emplace<std::string>(); }
 
   // Member of an object; nothing when this is not an object or lacks the key.
   const JsonValue* get(std::string_view key) const;

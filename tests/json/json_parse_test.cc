@@ -145,6 +145,18 @@ TEST(ParseValues, ObjectsKeepTheLastOfRepeatedKeys) {
   });
 }
 
+// Escaped keys order by their decoded bytes; values that lose to a later
+// repeat of their key are dropped whatever their kind, and escaped strings
+// land next to plain ones in the same container.
+TEST(ParseValues, EscapedKeysAndDroppedRepeats) {
+  expect_all({
+      {R"({"b":[1],"\u0061":{"x":1},"b":{"y":"\n"},"a\u0000":3,"\u0062":"b"})",
+       R"(ok: {"a":{"x":1},"a\u0000":3,"b":"b"})"},
+      {R"({"k":{"deep":[{"k":1}]},"k":"t\"x","k":["a\/b","c"]})", R"(ok: {"k":["a/b","c"]})"},
+      {R"(["p\u00e9",{"\u00e9":"e"},"q"])", "ok: [\"p\xC3\xA9\",{\"\xC3\xA9\":\"e\"},\"q\"]"},
+  });
+}
+
 // Siblings of different sizes at one depth, and objects nested in members
 // of objects: each container gets exactly its own elements and members.
 TEST(ParseValues, SiblingContainersOfDifferentSizes) {

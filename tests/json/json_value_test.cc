@@ -89,15 +89,6 @@ TEST(JsonValueCopies, AreDeep) {
   EXPECT_EQ(to_compact_text(copy), R"({"list":[1,2,3]})");
 }
 
-TEST(JsonValueConstructors, EmplacedStringReplacesAnyKindAndIsFilledInPlace) {
-  JsonValue value = JsonObject{};
-  value.insert("k", JsonArray{1});
-  std::string& text = value.emplace_string();
-  EXPECT_EQ(text, "");
-  text.append("filled");
-  EXPECT_EQ(value, JsonValue("filled"));
-}
-
 TEST(JsonValueConstructors, StringsAndPaths) {
   EXPECT_EQ(to_compact_text(JsonValue::from_strings({"a", "b"})), R"(["a","b"])");
   EXPECT_EQ(json_from_path("/tmp/x").value(), JsonValue("/tmp/x"));
