@@ -1,4 +1,4 @@
-// Eight-bytes-at-a-time scans of JSON text. Strings: the bytes a JSON string
+// Chunked scans of JSON text. Strings: the bytes a JSON string
 // cannot hold as they are (below 0x20, '"' and '\\'), where the parser stops
 // to unescape and the printer to escape. Numbers: runs of digits.
 #pragma once
@@ -8,6 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brelvo::json {
 
@@ -63,10 +67,25 @@ inline std::size_t digit_run_length(const char* data, std::size_t size) {
   return i;
 }
 
-// The number of bytes before the first stop byte (or size): eight at a time
-// while they last, then one by one.
+// The number of bytes before the first stop byte (or size): sixteen at a
+// time where SSE2 is there (every x86-64), then eight, then one by one.
 inline std::size_t plain_run_length(const char* data, std::size_t size) {
   std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i last_control = _mm_set1_epi8(0x1F);
+  for (; size - i >= 16; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    // Unsigned bytes up to 0x1F are the ones that max() leaves at 0x1F.
+    const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(chunk, last_control), last_control);
+    const __m128i stops = _mm_or_si128(
+        control, _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)));
+    if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops))) {
+      return i + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+  }
+#endif
   for (; size - i >= 8; i += 8) {
     if (const std::uint64_t stops = detail::string_stops_in(detail::load_little_endian(data + i))) {
       return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;

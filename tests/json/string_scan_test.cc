@@ -15,11 +15,11 @@ bool is_stop(int byte) {
 }
 
 // Every byte value at every place of strings of every length up to two
-// chunks and a half, alone and followed by a second stop: the
-// eight-at-a-time scans must stop exactly where the byte-wise rule says, and
+// sixteen-byte chunks and more than one eight-byte tail, alone and followed
+// by a second stop: the chunked scans must stop exactly where the byte-wise rule says, and
 // the copying scan must have copied the run.
 TEST(PlainRunLength, StopsAndCopiesUpToTheFirstStopByteWhereverItIs) {
-  for (std::size_t length = 1; length < 20; ++length) {
+  for (std::size_t length = 1; length < 44; ++length) {
     for (int byte = 0; byte < 256; ++byte) {
       for (std::size_t place = 0; place < length; ++place) {
         for (const bool second_stop : {false, true}) {
