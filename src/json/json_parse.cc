@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
-#include <cstring>
 #include <span>
 #include <string>
 #include <type_traits>
