@@ -69,7 +69,11 @@ struct Slot {
     kText,   // text_[offset, offset + length)
     kBuilt,  // built_[index]: a container, or a string that had escapes
   };
-  Kind kind;
+  // Sixteen bytes: a text's length shares a word with the kind; no text
+  // reaches 2^56 bytes.
+  static constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 56) - 1;
+  Kind kind : 8;
+  std::uint64_t length : 56 = 0;
   union {
     std::uint64_t u;
     std::int64_t i;
@@ -77,8 +81,8 @@ struct Slot {
     std::size_t offset;
     std::size_t index;
   };
-  std::size_t length = 0;
 };
+static_assert(sizeof(Slot) == 16);
 
 // Converts to what make() gives, so that emplace_back() constructs that in
 // place instead of moving it in.
@@ -331,7 +335,8 @@ class Parser {
     const std::size_t run = plain_run_length(data_ + start, size_ - start);
     if (start + run < size_ && data_[start + run] == '"') {
       pos_ = start + run + 1;
-      slots_.push_back({.kind = Slot::Kind::kText, .offset = start, .length = run});
+      slots_.push_back(
+          {.kind = Slot::Kind::kText, .length = run & Slot::kLengthMask, .offset = start});
       return true;
     }
     std::string decoded;
