@@ -339,19 +339,21 @@ class Parser {
           {.kind = Slot::Kind::kText, .length = run & Slot::kLengthMask, .offset = start});
       return true;
     }
-    std::string decoded;
-    if (!parse_string(decoded)) return false;
+    // The plain run is known already: decoding goes on from its end.
+    std::string decoded(data_ + start, run);
+    pos_ = start + run;
+    if (!decode_rest_of_string(decoded)) return false;
     keep_aside(JsonValue(std::move(decoded)));
     return true;
   }
 
-  void keep_aside(JsonValue value) {
+  void keep_aside(JsonValue&& value) {
     slots_.push_back({.kind = Slot::Kind::kBuilt, .index = built_.size()});
     built_.push_back(std::move(value));
   }
 
-  bool parse_string(std::string& out) {
-    ++pos_;  // the opening quote
+  // Appends to out from pos_, inside a string, up to and past its closing quote.
+  bool decode_rest_of_string(std::string& out) {
     for (;;) {
       const std::size_t run = plain_run_length(data_ + pos_, size_ - pos_);
       out.append(data_ + pos_, run);
@@ -467,7 +469,7 @@ class Parser {
     return JsonObject::from_ordered_members(std::move(members));
   }
 
-  void close_container(std::size_t base, std::size_t built_base, JsonValue container) {
+  void close_container(std::size_t base, std::size_t built_base, JsonValue&& container) {
     slots_.resize(base);
     built_.resize(built_base);
     keep_aside(std::move(container));
