@@ -455,8 +455,7 @@ class Parser {
     };
     for (std::size_t m = 0; m < count; ++m) {
       const auto position = static_cast<std::uint32_t>(m);
-      sort_keys_[m] = {key_prefix(key_at(position), readable_after(slots_[base + 2 * m])),
-                       position};
+      sort_keys_[m] = {key_prefix(key_at(position)), position};
     }
     const std::size_t kept = order_members(std::span(sort_keys_), key_at);
     std::vector<JsonMember> members;
@@ -501,10 +500,6 @@ class Parser {
   std::string_view key_bytes(const Slot& key) const {
     if (key.kind == Slot::Kind::kText) return {data_ + key.offset, key.length};
     return *built_[key.index].as_string();
-  }
-  std::size_t readable_after(const Slot& key) const {
-    if (key.kind == Slot::Kind::kText) return size_ - key.offset;
-    return built_[key.index].as_string()->capacity();
   }
   std::string key_string(Slot& key) {
     if (key.kind == Slot::Kind::kText) return std::string(data_ + key.offset, key.length);

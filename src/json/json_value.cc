@@ -42,9 +42,7 @@ JsonObject JsonObject::from_members(std::span<JsonMember> members) {
     keys = large.get();
   }
   for (std::size_t i = 0; i < members.size(); ++i) {
-    // A string's storage holds capacity() bytes.
-    const std::string& key = members[i].key;
-    keys[i] = {key_prefix(key, key.capacity()), static_cast<std::uint32_t>(i)};
+    keys[i] = {key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
   }
   const std::span<MemberSortKey> order(keys, members.size());
   const std::size_t kept = order_members(

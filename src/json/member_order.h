@@ -7,9 +7,10 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <string_view>
+
+#include "json/string_scan.h"
 
 namespace brelvo::json {
 
@@ -20,16 +21,12 @@ struct MemberSortKey {
   std::uint32_t position;
 };
 
-// The key's first eight bytes, zero-padded. When `readable` (at least the
-// key's size) allows, eight bytes are read whole and the ones past the key
-// masked off.
-inline std::uint64_t key_prefix(std::string_view key, std::size_t readable) {
+// The key's first eight bytes, zero-padded. Reads only the key's own bytes.
+inline std::uint64_t key_prefix(std::string_view key) {
   const std::size_t size = key.size();
-  if (size == 0) return 0;
-  std::uint64_t word = 0;
-  std::memcpy(&word, key.data(), readable >= 8 ? 8 : size);
-  if constexpr (std::endian::native == std::endian::little) word = std::byteswap(word);
-  return size >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * size));
+  if (size >= 8) return std::byteswap(detail::load_little_endian(key.data()));
+  const std::uint64_t word = std::byteswap(detail::load_short_padded(key.data(), size));
+  return word & ~(~std::uint64_t{0} >> (8 * size));
 }
 
 // Sorts keys, made by key_prefix for the member at each position, into the
