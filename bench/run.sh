@@ -23,7 +23,10 @@ cmake --build --preset bench -j2 --target json_bench floor_client brelvo-cli bre
 
 out=build/bench/results
 mkdir -p "$out"
+# Repetitions run in random order across all benchmarks, so that a slow spell
+# of the machine falls on a figure and its baselines alike.
 build/bench/bench/json_bench --benchmark_repetitions="$repetitions" \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
   --benchmark_format=json --benchmark_out="$out/micro.json" >/dev/null
 python3 bench/e2e_bench.py build/bench "$out/e2e.json" --repetitions "$repetitions"
