@@ -27,279 +27,317 @@ constexpr std::array<char, 256> make_short_escapes() {
 }
 constexpr std::array<char, 256> kShortEscapes = make_short_escapes();
 
-// Appends to a string through a cursor: room is made in large steps, and
-// each piece is a bounds check and a copy. The string is cut to what was
-// written when the writer goes away.
+// Appends to a string. Every piece takes the cursor where it goes and gives
+// the one after it, so that callers keep the cursor in a register: held in
+// the writer, it would be reloaded after every byte stored, since a char
+// store may alias it. Room is made in large steps; the string is cut to
+// what was written by finish().
 class TextWriter {
  public:
-  explicit TextWriter(std::string& out) : out_(out), used_(out.size()) {}
-  ~TextWriter() { out_.resize(used_); }
+  explicit TextWriter(std::string& out) : out_(out), limit_(out.data() + out.size()) {}
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
-  // Room for n more bytes; the pointer is valid until the next call.
-  char* room(std::size_t n) {
-    if (out_.size() - used_ < n) grow(n);
-    return out_.data() + used_;
+  // Where writing starts: after what the string held.
+  char* start() const { return out_.data() + out_.size(); }
+  // Room for n bytes at cursor; gives the cursor, moved when the string grew.
+  char* room(char* cursor, std::size_t n) {
+    return static_cast<std::size_t>(limit_ - cursor) < n ? grow(cursor, n) : cursor;
   }
-  void advance(std::size_t n) { used_ += n; }
-
-  void put(char c) {
-    *room(1) = c;
-    ++used_;
-  }
-  void put(std::string_view text) {
-    std::memcpy(room(text.size()), text.data(), text.size());
-    used_ += text.size();
-  }
-  void put_repeated(char c, std::size_t n) {
-    std::memset(room(n), c, n);
-    used_ += n;
-  }
+  void finish(const char* cursor) { out_.resize(static_cast<std::size_t>(cursor - out_.data())); }
 
  private:
   // Geometric growth, without zeroing the new room.
-  void grow(std::size_t n) {
+  char* grow(char* cursor, std::size_t n) {
     constexpr std::size_t kMinimum = 256;
-    const std::size_t size = std::max({used_ + n + kMinimum, 2 * out_.size(), kMinimum});
+    const auto used = static_cast<std::size_t>(cursor - out_.data());
+    const std::size_t size = std::max({used + n + kMinimum, 2 * out_.size(), kMinimum});
     out_.resize_and_overwrite(size, [](char*, std::size_t count) { return count; });
+    limit_ = out_.data() + out_.size();
+    return out_.data() + used;
   }
 
   std::string& out_;
-  std::size_t used_;
+  char* limit_;
 };
 
-void put_escape(TextWriter& out, unsigned char c) {
+char* put(TextWriter& out, char* p, char c) {
+  p = out.room(p, 1);
+  *p = c;
+  return p + 1;
+}
+
+char* put(TextWriter& out, char* p, std::string_view text) {
+  p = out.room(p, text.size());
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+char* put_escape(TextWriter& out, char* p, unsigned char c) {
   if (char e = kShortEscapes[c]) {
-    char* p = out.room(2);
+    p = out.room(p, 2);
     p[0] = '\\';
     p[1] = e;
-    out.advance(2);
-    return;
+    return p + 2;
   }
-  char* p = out.room(6);
+  p = out.room(p, 6);
   std::memcpy(p, "\\u00", 4);
   p[4] = kHexDigits[c >> 4];
   p[5] = kHexDigits[c & 0xF];
-  out.advance(6);
+  return p + 6;
 }
 
-void put_quoted_string(TextWriter& out, std::string_view text) {
+char* put_quoted_string(TextWriter& out, char* p, std::string_view text) {
   // Room for the opening quote and what copy_plain_run may store, which
   // covers the closing quote: most strings need no escape and no more room.
-  char* start = out.room(text.size() + 9);
-  *start = '"';
-  std::size_t run = copy_plain_run(text.data(), text.size(), start + 1);
-  out.advance(1 + run);
+  p = out.room(p, text.size() + 9);
+  *p = '"';
+  std::size_t run = copy_plain_run(text.data(), text.size(), p + 1);
+  p += 1 + run;
   while (run != text.size()) {
-    put_escape(out, static_cast<unsigned char>(text[run]));
+    p = put_escape(out, p, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
-    run = copy_plain_run(text.data(), text.size(), out.room(text.size() + 8));
-    out.advance(run);
+    p = out.room(p, text.size() + 8);
+    run = copy_plain_run(text.data(), text.size(), p);
+    p += run;
   }
-  out.put('"');
+  return put(out, p, '"');
 }
 
+// The first and the last kSize of n (kSize to 2 * kSize) bytes, which overlap
+// unless n is 2 * kSize: two copies of fixed size cover any n in that range.
+template <std::size_t kSize>
+void copy_ends(char* dest, const char* src, std::size_t n) {
+  std::memcpy(dest, src, kSize);
+  std::memcpy(dest + n - kSize, src + n - kSize, kSize);
+}
+
+// Copies n (at most 32) bytes: a copy of unknown length is a library call,
+// and float digits are short.
+void copy_short(char* dest, const char* src, std::size_t n) {
+  if (n >= 16) {
+    copy_ends<16>(dest, src, n);
+  } else if (n >= 8) {
+    copy_ends<8>(dest, src, n);
+  } else if (n >= 4) {
+    copy_ends<4>(dest, src, n);
+  } else if (n > 0) {
+    dest[0] = src[0];
+    dest[n / 2] = src[n / 2];
+    dest[n - 1] = src[n - 1];
+  }
+}
+
+// Writes n (0 to 15) zeros with one sixteen-byte store.
+char* put_zeros(char* p, int n) {
+  std::memcpy(p, "0000000000000000", 16);
+  return p + n;
+}
+
+// Room a float's text needs: its longest is 24 bytes, and put_zeros writes
+// whole chunks past the end.
+constexpr std::size_t kFloatRoom = 48;
+
 // Lays out the shortest digits d1..dn with decimal exponent e (value =
-// d1.d2...dn * 10^e) in fixed notation for -5 <= e <= 15, else exponent form.
-void put_float_layout(TextWriter& out, std::string_view digits, int e) {
+// d1.d2...dn * 10^e) in fixed notation for -5 <= e <= 15, else exponent form,
+// at p, which has kFloatRoom bytes of room.
+char* put_float_layout(char* p, std::string_view digits, int e) {
   const int n = static_cast<int>(digits.size());
   if (e >= -5 && e <= 15) {
     if (e >= n - 1) {
-      out.put(digits);
-      out.put_repeated('0', static_cast<std::size_t>(e - n + 1));
-      out.put(".0");
-    } else if (e >= 0) {
-      out.put(digits.substr(0, static_cast<std::size_t>(e + 1)));
-      out.put('.');
-      out.put(digits.substr(static_cast<std::size_t>(e + 1)));
-    } else {
-      out.put("0.");
-      out.put_repeated('0', static_cast<std::size_t>(-e - 1));
-      out.put(digits);
+      copy_short(p, digits.data(), digits.size());
+      p = put_zeros(p + n, e - n + 1);
+      std::memcpy(p, ".0", 2);
+      return p + 2;
     }
-    return;
+    if (e >= 0) {
+      const auto whole = static_cast<std::size_t>(e + 1);
+      copy_short(p, digits.data(), whole);
+      p[whole] = '.';
+      copy_short(p + whole + 1, digits.data() + whole, digits.size() - whole);
+      return p + digits.size() + 1;
+    }
+    std::memcpy(p, "0.", 2);
+    p = put_zeros(p + 2, -e - 1);
+    copy_short(p, digits.data(), digits.size());
+    return p + n;
   }
-  out.put(digits[0]);
+  *p++ = digits[0];
   if (n > 1) {
-    out.put('.');
-    out.put(digits.substr(1));
+    *p++ = '.';
+    copy_short(p, digits.data() + 1, digits.size() - 1);
+    p += n - 1;
   }
-  out.put('e');
-  out.put(e < 0 ? '-' : '+');
-  char exponent[8];
-  out.put(std::string_view(
-      exponent, std::to_chars(exponent, exponent + sizeof exponent, e < 0 ? -e : e).ptr));
+  *p++ = 'e';
+  *p++ = e < 0 ? '-' : '+';
+  return std::to_chars(p, p + 3, e < 0 ? -e : e).ptr;
 }
 
-void put_float(TextWriter& out, double d) {
-  if (std::signbit(d)) out.put('-');
+char* put_float(TextWriter& out, char* p, double d) {
+  p = out.room(p, kFloatRoom);
+  if (std::signbit(d)) *p++ = '-';
   d = std::fabs(d);
   if (d == 0.0) {
-    out.put("0.0");
-    return;
+    std::memcpy(p, "0.0", 3);
+    return p + 3;
   }
-  // Scientific form gives the shortest round-trip digits as d[.ddd]e[+-]xx,
+  // Scientific form gives the shortest round-trip digits as d[.ddd]e[+-]xx[x],
   // read here by hand: this is the hot path of float-heavy documents.
-  char buffer[64];
-  const char* const end =
+  char buffer[32];
+  char* const end =
       std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
-  char digits[24];
-  std::size_t count = 0;
-  const char* p = buffer;
-  digits[count++] = *p++;
-  if (*p == '.') {
-    for (++p; *p != 'e'; ++p) digits[count++] = *p;
-  }
-  ++p;  // 'e'
-  const bool negative_exponent = *p++ == '-';
+  char* const e_mark = end[-4] == 'e' ? end - 4 : end - 5;
   int exponent = 0;
-  for (; p != end; ++p) exponent = exponent * 10 + (*p - '0');
-  put_float_layout(out, std::string_view(digits, count), negative_exponent ? -exponent : exponent);
+  for (const char* q = e_mark + 2; q != end; ++q) exponent = exponent * 10 + (*q - '0');
+  if (e_mark[1] == '-') exponent = -exponent;
+  // Moving the first digit onto the point makes the digits one run before the 'e'.
+  std::size_t count = 1;
+  if (e_mark != buffer + 1) {
+    buffer[1] = buffer[0];
+    count = static_cast<std::size_t>(e_mark - buffer - 1);
+  }
+  return put_float_layout(p, std::string_view(e_mark - count, count), exponent);
 }
 
-void put_number(TextWriter& out, const JsonNumber& number) {
+char* put_number(TextWriter& out, char* p, const JsonNumber& number) {
   constexpr std::size_t kIntegerDigits = 24;
   switch (number.kind()) {
-    case JsonNumber::Kind::kUnsigned: {
-      char* p = out.room(kIntegerDigits);
-      out.advance(static_cast<std::size_t>(
-          std::to_chars(p, p + kIntegerDigits, number.unsigned_value()).ptr - p));
-      return;
-    }
-    case JsonNumber::Kind::kNegative: {
-      char* p = out.room(kIntegerDigits);
-      out.advance(static_cast<std::size_t>(
-          std::to_chars(p, p + kIntegerDigits, number.negative_value()).ptr - p));
-      return;
-    }
+    case JsonNumber::Kind::kUnsigned:
+      p = out.room(p, kIntegerDigits);
+      return std::to_chars(p, p + kIntegerDigits, number.unsigned_value()).ptr;
+    case JsonNumber::Kind::kNegative:
+      p = out.room(p, kIntegerDigits);
+      return std::to_chars(p, p + kIntegerDigits, number.negative_value()).ptr;
     case JsonNumber::Kind::kFloat:
-      put_float(out, number.float_value());
-      return;
+      return put_float(out, p, number.float_value());
   }
+  return p;
 }
 
-// Scalars print the same in both forms.
-bool put_scalar(TextWriter& out, const JsonValue& value) {
+// Scalars print the same in both forms; containers give nullptr.
+char* put_scalar(TextWriter& out, char* p, const JsonValue& value) {
   switch (value.kind()) {
     case JsonValue::Kind::kNull:
-      out.put("null");
-      return true;
+      return put(out, p, "null");
     case JsonValue::Kind::kBool:
-      out.put(*value.as_bool() ? "true" : "false");
-      return true;
+      return put(out, p, *value.as_bool() ? "true" : "false");
     case JsonValue::Kind::kNumber:
-      put_number(out, *value.as_number());
-      return true;
+      return put_number(out, p, *value.as_number());
     case JsonValue::Kind::kString:
-      put_quoted_string(out, *value.as_string());
-      return true;
+      return put_quoted_string(out, p, *value.as_string());
     default:
-      return false;
+      return nullptr;
   }
 }
 
-void put_compact(TextWriter& out, const JsonValue& value) {
-  if (put_scalar(out, value)) return;
+char* put_compact(TextWriter& out, char* p, const JsonValue& value) {
+  if (char* after = put_scalar(out, p, value)) return after;
   if (const JsonArray* array = value.as_array()) {
-    out.put('[');
+    p = put(out, p, '[');
     bool first = true;
     for (const JsonValue& element : *array) {
-      if (!first) out.put(',');
+      if (!first) p = put(out, p, ',');
       first = false;
-      put_compact(out, element);
+      p = put_compact(out, p, element);
     }
-    out.put(']');
-    return;
+    return put(out, p, ']');
   }
-  out.put('{');
+  p = put(out, p, '{');
   bool first = true;
   for (const JsonMember& member : *value.as_object()) {
-    if (!first) out.put(',');
+    if (!first) p = put(out, p, ',');
     first = false;
-    put_quoted_string(out, member.key);
-    out.put(':');
-    put_compact(out, member.value);
+    p = put_quoted_string(out, p, member.key);
+    p = put(out, p, ':');
+    p = put_compact(out, p, member.value);
   }
-  out.put('}');
+  return put(out, p, '}');
 }
 
-void put_indented(TextWriter& out, const JsonValue& value, std::size_t depth);
+char* put_indented(TextWriter& out, char* p, const JsonValue& value, std::size_t depth);
+
+// Writes n spaces at p, which has room for n + 16 bytes, in whole chunks:
+// indents are short, and a memset of unknown length is a library call.
+char* put_indent(char* p, std::size_t n) {
+  constexpr char kSpaces[] = "                ";
+  for (std::size_t i = 0; i < n; i += 16) std::memcpy(p + i, kSpaces, 16);
+  return p + n;
+}
 
 // The line break before an element: ",\n" after the first, then the indent.
-void put_element_break(TextWriter& out, bool first, std::size_t depth) {
-  if (!first) out.put(',');
-  out.put('\n');
-  out.put_repeated(' ', depth * 2);
+char* put_element_break(TextWriter& out, char* p, bool first, std::size_t depth) {
+  p = out.room(p, depth * 2 + 18);
+  if (!first) *p++ = ',';
+  *p++ = '\n';
+  return put_indent(p, depth * 2);
 }
 
-void put_closing(TextWriter& out, char bracket, std::size_t depth) {
-  out.put('\n');
-  out.put_repeated(' ', depth * 2);
-  out.put(bracket);
+char* put_closing(TextWriter& out, char* p, char bracket, std::size_t depth) {
+  p = out.room(p, depth * 2 + 18);
+  *p++ = '\n';
+  p = put_indent(p, depth * 2);
+  *p = bracket;
+  return p + 1;
 }
 
-void put_indented_array(TextWriter& out, const JsonArray& array, std::size_t depth) {
-  if (array.empty()) {
-    out.put("[]");
-    return;
-  }
-  out.put('[');
+char* put_indented_array(TextWriter& out, char* p, const JsonArray& array, std::size_t depth) {
+  if (array.empty()) return put(out, p, "[]");
+  p = put(out, p, '[');
   bool first = true;
   for (const JsonValue& element : array) {
-    put_element_break(out, first, depth + 1);
+    p = put_element_break(out, p, first, depth + 1);
     first = false;
-    put_indented(out, element, depth + 1);
+    p = put_indented(out, p, element, depth + 1);
   }
-  put_closing(out, ']', depth);
+  return put_closing(out, p, ']', depth);
 }
 
-void put_indented_object(TextWriter& out, const JsonObject& object, std::size_t depth) {
-  if (object.empty()) {
-    out.put("{}");
-    return;
-  }
-  out.put('{');
+char* put_indented_object(TextWriter& out, char* p, const JsonObject& object, std::size_t depth) {
+  if (object.empty()) return put(out, p, "{}");
+  p = put(out, p, '{');
   bool first = true;
   for (const JsonMember& member : object) {
-    put_element_break(out, first, depth + 1);
+    p = put_element_break(out, p, first, depth + 1);
     first = false;
-    put_quoted_string(out, member.key);
-    out.put(": ");
-    put_indented(out, member.value, depth + 1);
+    p = put_quoted_string(out, p, member.key);
+    p = put(out, p, ": ");
+    p = put_indented(out, p, member.value, depth + 1);
   }
-  put_closing(out, '}', depth);
+  return put_closing(out, p, '}', depth);
 }
 
-void put_indented(TextWriter& out, const JsonValue& value, std::size_t depth) {
-  if (put_scalar(out, value)) return;
-  if (const JsonArray* array = value.as_array()) {
-    put_indented_array(out, *array, depth);
-  } else {
-    put_indented_object(out, *value.as_object(), depth);
-  }
+char* put_indented(TextWriter& out, char* p, const JsonValue& value, std::size_t depth) {
+  if (char* after = put_scalar(out, p, value)) return after;
+  if (const JsonArray* array = value.as_array()) return put_indented_array(out, p, *array, depth);
+  return put_indented_object(out, p, *value.as_object(), depth);
+}
+
+// Runs one put_ function over out from its end and cuts out to what it wrote.
+template <typename Put, typename... Args>
+void append_with(std::string& out, Put put_piece, const Args&... args) {
+  TextWriter writer(out);
+  writer.finish(put_piece(writer, writer.start(), args...));
 }
 
 }  // namespace
 
 void append_quoted_string(std::string& out, std::string_view text) {
-  TextWriter writer(out);
-  put_quoted_string(writer, text);
+  append_with(out, put_quoted_string, text);
 }
 
 void append_number_text(std::string& out, const JsonNumber& number) {
-  TextWriter writer(out);
-  put_number(writer, number);
+  append_with(out, put_number, number);
 }
 
 void append_compact_text(std::string& out, const JsonValue& value) {
-  TextWriter writer(out);
-  put_compact(writer, value);
+  append_with(out, put_compact, value);
 }
 
 void append_indented_text(std::string& out, const JsonValue& value) {
-  TextWriter writer(out);
-  put_indented(writer, value, 0);
+  append_with(
+      out,
+      [](TextWriter& writer, char* p, const JsonValue& v) { return put_indented(writer, p, v, 0); },
+      value);
 }
 
 std::string to_compact_text(const JsonValue& value) {

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "json/json_parse.h"
 
@@ -67,6 +73,62 @@ TEST(IndentedText, NestedLayout) {
   EXPECT_EQ(to_indented_text(JsonArray{JsonArray{}}), "[\n  []\n]");
   EXPECT_EQ(to_indented_text(JsonArray{}), "[]");
   EXPECT_EQ(to_indented_text(JsonValue("a\nb")), R"("a\nb")");
+}
+
+// The layout rule spelled out on strings: shortest digits, fixed notation
+// for decimal exponents -5 to 15, else d[.ddd]e[+-]x.
+std::string reference_float_text(double d) {
+  char buffer[64];
+  const std::string scientific(buffer, std::to_chars(buffer, buffer + sizeof buffer, std::fabs(d),
+                                                     std::chars_format::scientific)
+                                           .ptr);
+  const std::size_t e_mark = scientific.find('e');
+  std::string digits = scientific.substr(0, e_mark);
+  if (digits.size() > 1) digits.erase(1, 1);
+  const int e = std::stoi(scientific.substr(e_mark + 1));
+  const int n = static_cast<int>(digits.size());
+  std::string text = std::signbit(d) ? "-" : "";
+  if (d == 0.0) return text + "0.0";
+  if (e < -5 || e > 15) {
+    text += digits.substr(0, 1);
+    if (n > 1) text += "." + digits.substr(1);
+    return text + (e < 0 ? "e-" : "e+") + std::to_string(std::abs(e));
+  }
+  if (e >= n - 1) return text + digits + std::string(e - n + 1, '0') + ".0";
+  if (e >= 0) return text + digits.substr(0, e + 1) + "." + digits.substr(e + 1);
+  return text + "0." + std::string(-e - 1, '0') + digits;
+}
+
+// Every digit count at every decimal exponent around both edges of the fixed
+// range, and random bit patterns: the text follows the rule and reads back
+// to the same double.
+TEST(NumberText, FloatsFollowTheLayoutRuleAndReadBack) {
+  std::vector<double> values;
+  for (int exponent = -9; exponent <= 19; ++exponent) {
+    std::uint64_t mantissa = 0;
+    for (int digits = 1; digits <= 17; ++digits) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(digits % 9 + 1);
+      const double d =
+          std::stod(std::to_string(mantissa) + "e" + std::to_string(exponent - digits + 1));
+      values.push_back(d);
+      values.push_back(-d);
+    }
+  }
+  std::mt19937_64 random(7);
+  while (values.size() < 200'000) {
+    const double d = std::bit_cast<double>(random());
+    if (std::isfinite(d)) values.push_back(d);
+    values.push_back(static_cast<double>(random() >> 11) * 0x1.0p-40);
+  }
+  for (double d : values) {
+    const std::string text = float_text(d);
+    ASSERT_EQ(text, reference_float_text(d)) << std::hexfloat << d;
+    const auto back = parse_json(text);
+    ASSERT_TRUE(back && back->as_number()) << text;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(back->as_number()->float_value()),
+              std::bit_cast<std::uint64_t>(d))
+        << text;
+  }
 }
 
 TEST(TextRoundTrip, BothFormsParseBackToTheSameValue) {
