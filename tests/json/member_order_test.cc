@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,36 @@ TEST(KeyPrefix, ReadsOnlyTheKeysOwnBytes) {
     char copy[16];
     EXPECT_EQ(copy_plain_run(bytes.get(), size, copy), size);
     EXPECT_EQ(std::string_view(copy, size), key);
+  }
+}
+
+// Objects of every size either side of each way of sorting, with keys that
+// share eight-byte prefixes, differ past them, repeat, or are empty: the
+// members kept are those of a map fed the keys in order, last one winning.
+TEST(OrderMembers, KeepsTheLastOfEachKeyInByteOrderAtEverySize) {
+  const std::vector<std::string> stems{
+      "", "a", "prop_", "property_", "property_name_", std::string("\x00\xff", 2)};
+  std::mt19937 random(11);
+  for (std::size_t size = 1; size <= kCountingSortMax + 8; ++size) {
+    for (int round = 0; round < 20; ++round) {
+      std::vector<std::string> keys;
+      for (std::size_t i = 0; i < size; ++i) {
+        keys.push_back(stems[random() % stems.size()] + std::to_string(random() % (2 * size)));
+      }
+      std::map<std::string, std::uint32_t> expected;
+      std::vector<MemberSortKey> order;
+      for (std::uint32_t i = 0; i < size; ++i) {
+        expected[keys[i]] = i;
+        order.push_back({key_prefix(keys[i]), i});
+      }
+      const std::size_t kept = order_members(
+          std::span(order), [&keys](std::uint32_t i) -> std::string_view { return keys[i]; });
+      ASSERT_EQ(kept, expected.size()) << size;
+      std::size_t k = 0;
+      for (const auto& [key, position] : expected) {
+        ASSERT_EQ(order[k++].position, position) << "size " << size << ", key " << key;
+      }
+    }
   }
 }
 
