@@ -72,8 +72,8 @@ template <typename Before>
 
 // Sorts keys, made by key_prefix for the member at each position and given in
 // position order, into the order above and drops all but the last of each
-// key. Gives how many are left, at the front of keys. key_of(position) gives that member's key
-// bytes.
+// key. Gives how many are left, at the front of keys. key_of(position) gives
+// that member's key bytes.
 template <typename KeyOf>
 std::size_t order_members(std::span<MemberSortKey> keys, const KeyOf& key_of) {
   // Equal keys sort by position, so that the last of a run is the one given latest.
