@@ -1,23 +1,26 @@
 #!/usr/bin/env python3
-"""Prints one table from the microbenchmarks' JSON (Google Benchmark, median
-aggregates) and the end-to-end JSON: each figure, the baseline measured in the
-same run, the ratio and the bar it must meet. Exits 1 when a bar is missed.
+"""Prints one table from the end-to-end JSON and the microbenchmarks' JSON
+files (Google Benchmark, one per run; each figure is the median over them):
+each figure, the baseline measured in the same runs, the ratio and the bar it
+must meet. Exits 1 when a bar is missed.
 
-Usage: report.py MICRO_JSON E2E_JSON"""
+Usage: report.py E2E_JSON MICRO_JSON..."""
 import json
+import statistics
 import sys
 
 DOCUMENTS = ["social_feed", "geometry", "catalogue", "tool_catalogue", "image_answer"]
 
 
-def medians(path):
-    with open(path) as f:
-        runs = json.load(f)["benchmarks"]
-    found = {}
-    for run in runs:
-        if run.get("aggregate_name", "median") == "median":
-            found[run.get("run_name", run["name"])] = run["bytes_per_second"]
-    return found
+def medians(paths):
+    rates = {}
+    for path in paths:
+        with open(path) as f:
+            for run in json.load(f)["benchmarks"]:
+                if run.get("run_type", "iteration") == "iteration":
+                    rates.setdefault(run.get("run_name", run["name"]), []).append(
+                        run["bytes_per_second"])
+    return {name: statistics.median(found) for name, found in rates.items()}
 
 
 class Table:
@@ -92,9 +95,9 @@ def print_documents(path):
 
 def main():
     table = Table()
-    print_documents(sys.argv[1])
-    add_micro(table, medians(sys.argv[1]))
-    with open(sys.argv[2]) as f:
+    print_documents(sys.argv[2])
+    add_micro(table, medians(sys.argv[2:]))
+    with open(sys.argv[1]) as f:
         add_end_to_end(table, json.load(f))
     table.print()
     if table.missed:

@@ -22,12 +22,21 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target json_bench floor_client brelvo-cli brelvo-sim >/dev/null
 
 out=build/bench/results
+rm -rf "$out"
 mkdir -p "$out"
-# Repetitions run in random order across all benchmarks, so that a slow spell
-# of the machine falls on a figure and its baselines alike.
-build/bench/bench/json_bench --benchmark_repetitions="$repetitions" \
-  --benchmark_enable_random_interleaving=true \
-  --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
-  --benchmark_format=json --benchmark_out="$out/micro.json" >/dev/null
+# Each repetition runs a copy of its own of the benchmark binary, with the
+# benchmarks in random order. Copies alike to the byte land on different
+# physical pages, and on a virtual machine that alone moved RapidJSON's
+# catalogue parse by a third from one copy to another; the order spreads a
+# slow spell of the machine over figures and baselines alike. Every figure is
+# the median over the repetitions.
+copies=$(mktemp -d)
+trap 'rm -rf "$copies"' EXIT
+for i in $(seq "$repetitions"); do
+  cp build/bench/bench/json_bench "$copies/json_bench.$i"
+  "$copies/json_bench.$i" --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.2 --benchmark_format=json \
+    --benchmark_out="$out/micro.$i.json" >/dev/null
+done
 python3 bench/e2e_bench.py build/bench "$out/e2e.json" --repetitions "$repetitions"
-python3 bench/report.py "$out/micro.json" "$out/e2e.json"
+python3 bench/report.py "$out/e2e.json" "$out"/micro.*.json
