@@ -264,20 +264,21 @@ char* put_indent(char* p, std::size_t n) {
   return p + n;
 }
 
-// The line break before an element: ",\n" after the first, then the indent.
-char* put_element_break(TextWriter& out, char* p, bool first, std::size_t depth) {
-  p = out.room(p, depth * 2 + 18);
-  if (!first) *p++ = ',';
+// A line feed and the indent for depth.
+char* put_new_line(TextWriter& out, char* p, std::size_t depth) {
+  p = out.room(p, depth * 2 + 17);
   *p++ = '\n';
   return put_indent(p, depth * 2);
 }
 
+// The line break before an element: ",\n" after the first, then the indent.
+char* put_element_break(TextWriter& out, char* p, bool first, std::size_t depth) {
+  if (!first) p = put(out, p, ',');
+  return put_new_line(out, p, depth);
+}
+
 char* put_closing(TextWriter& out, char* p, char bracket, std::size_t depth) {
-  p = out.room(p, depth * 2 + 18);
-  *p++ = '\n';
-  p = put_indent(p, depth * 2);
-  *p = bracket;
-  return p + 1;
+  return put(out, put_new_line(out, p, depth), bracket);
 }
 
 char* put_indented_array(TextWriter& out, char* p, const JsonArray& array, std::size_t depth) {
