@@ -458,7 +458,7 @@ class Parser {
       sort_keys_[m] = {key_prefix(key_at(position)), position};
     }
     const std::size_t kept = order_members(std::span(sort_keys_), key_at);
-    std::vector<JsonMember> members;
+    JsonObject::Members members;
     members.reserve(kept);
     for (std::size_t k = 0; k < kept; ++k) {
       const std::size_t key = base + 2 * std::size_t{sort_keys_[k].position};

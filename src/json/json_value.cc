@@ -56,7 +56,7 @@ JsonObject JsonObject::from_members(std::span<JsonMember> members) {
   return object;
 }
 
-JsonObject JsonObject::from_ordered_members(std::vector<JsonMember> members) {
+JsonObject JsonObject::from_ordered_members(Members members) {
   JsonObject object;
   object.members_ = std::move(members);
   return object;

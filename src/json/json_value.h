@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "json/json_error.h"
+#include "json/node_pool.h"
 
 namespace brelvo::json {
 
@@ -81,8 +82,9 @@ struct JsonMember;
 // Members sorted by key bytes, one per key.
 class JsonObject {
  public:
-  using const_iterator = std::vector<JsonMember>::const_iterator;
-  using iterator = std::vector<JsonMember>::iterator;
+  using Members = std::vector<JsonMember, PoolAllocator<JsonMember>>;
+  using const_iterator = Members::const_iterator;
+  using iterator = Members::iterator;
 
   JsonObject();
   ~JsonObject();
@@ -95,7 +97,7 @@ class JsonObject {
   static JsonObject from_members(std::span<JsonMember> members);
   // Takes members already in that order, one per key, as a builder that
   // sorts them itself (the parser) makes them.
-  static JsonObject from_ordered_members(std::vector<JsonMember> members);
+  static JsonObject from_ordered_members(Members members);
 
   // Returns the value previously stored under the key, if any.
   std::optional<JsonValue> insert(std::string key, JsonValue value);
@@ -114,10 +116,10 @@ class JsonObject {
   friend bool operator==(const JsonObject& a, const JsonObject& b);
 
  private:
-  std::vector<JsonMember> members_;
+  Members members_;
 };
 
-using JsonArray = std::vector<JsonValue>;
+using JsonArray = std::vector<JsonValue, PoolAllocator<JsonValue>>;
 
 class JsonValue {
  public:

@@ -1,0 +1,107 @@
+// Storage for the blocks of JSON trees: arrays' elements and objects'
+// members. A parsed document is thousands of small blocks made together and
+// freed together, and malloc's general bookkeeping took a fifth of a parse.
+// Blocks up to kLargestPooled bytes are kept instead on free lists, one per
+// 16-byte size class and thread, and carved from chunks that are never given
+// back: the blocks one tree frees serve the next. A thread's lists outlive it
+// (see node_pool.cc).
+//
+//   PoolAllocator<JsonValue> is what JsonArray and JsonObject use;
+//   detail::pool_allocate(40) and detail::pool_deallocate(p, 40) pair up by
+//   size, as std::allocator's calls do.
+//
+// Sanitizer builds give every block to operator new instead, so that each
+// one is still checked on its own.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+namespace brelvo::json {
+namespace detail {
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kPoolTreeBlocks = false;
+#else
+inline constexpr bool kPoolTreeBlocks = true;
+#endif
+
+inline constexpr std::size_t kGranule = 16;
+inline constexpr std::size_t kLargestPooled = 1024;
+inline constexpr std::size_t kClassCount = kLargestPooled / kGranule + 1;
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+// Trivial, so that a thread reaches its own without an initialisation check.
+struct PoolCache {
+  FreeBlock* free[kClassCount];
+  char* carve_from;
+  char* carve_end;
+};
+extern constinit thread_local PoolCache pool_cache;
+
+void* allocate_slowly(std::size_t size_class);
+
+constexpr std::size_t size_class_of(std::size_t bytes) {
+  return (bytes + kGranule - 1) / kGranule;
+}
+
+// For 1 to kLargestPooled bytes.
+inline void* pool_allocate(std::size_t bytes) {
+  const std::size_t size_class = size_class_of(bytes);
+  PoolCache& cache = pool_cache;
+  if (FreeBlock* block = cache.free[size_class]) {
+    cache.free[size_class] = block->next;
+    return block;
+  }
+  const std::size_t block_bytes = size_class * kGranule;
+  if (static_cast<std::size_t>(cache.carve_end - cache.carve_from) < block_bytes) {
+    return allocate_slowly(size_class);
+  }
+  void* block = cache.carve_from;
+  cache.carve_from += block_bytes;
+  return block;
+}
+
+inline void pool_deallocate(void* pointer, std::size_t bytes) {
+  auto* block = static_cast<FreeBlock*>(pointer);
+  FreeBlock*& head = pool_cache.free[size_class_of(bytes)];
+  block->next = head;
+  head = block;
+}
+
+}  // namespace detail
+
+// A standard allocator over the pool; all instances are interchangeable.
+template <typename T>
+struct PoolAllocator {
+  using value_type = T;
+
+  PoolAllocator() = default;
+  template <typename U>
+  PoolAllocator(const PoolAllocator<U>&) {}
+
+  T* allocate(std::size_t n) {
+    static_assert(alignof(T) <= detail::kGranule);
+    if (!pooled(n)) return std::allocator<T>().allocate(n);
+    return static_cast<T*>(detail::pool_allocate(n * sizeof(T)));
+  }
+  void deallocate(T* pointer, std::size_t n) {
+    if (!pooled(n)) {
+      std::allocator<T>().deallocate(pointer, n);
+      return;
+    }
+    detail::pool_deallocate(pointer, n * sizeof(T));
+  }
+
+  friend bool operator==(const PoolAllocator&, const PoolAllocator&) { return true; }
+
+ private:
+  static bool pooled(std::size_t n) {
+    return detail::kPoolTreeBlocks && n != 0 && n <= detail::kLargestPooled / sizeof(T);
+  }
+};
+
+}  // namespace brelvo::json
