@@ -11,9 +11,11 @@
 
 #include <malloc.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "documents.h"
 #include "json/base64.h"
@@ -156,6 +158,37 @@ void simdjson_parse_benchmark(benchmark::State& state, const std::string& text) 
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+void collect_floats(const json::JsonValue& value, std::vector<double>& floats) {
+  if (const json::JsonNumber* number = value.as_number()) {
+    if (number->kind() == json::JsonNumber::Kind::kFloat) floats.push_back(number->float_value());
+  } else if (const json::JsonArray* elements = value.as_array()) {
+    for (const json::JsonValue& element : *elements) collect_floats(element, floats);
+  } else if (const json::JsonObject* members = value.as_object()) {
+    for (const json::JsonMember& member : *members) collect_floats(member.value, floats);
+  }
+}
+
+std::vector<double> floats_of(const std::string& text) {
+  std::vector<double> floats;
+  collect_floats(Ours::parse(text), floats);
+  return floats;
+}
+
+// The shortest digits of each float from std::to_chars, and nothing else:
+// the least a printer that takes its digits from it can cost. Throughput is
+// counted in the document's compact text, as printing's is.
+void float_digits_benchmark(benchmark::State& state, const std::vector<double>& floats,
+                            std::size_t compact_bytes) {
+  char digits[32];
+  for (auto _ : state) {
+    for (double d : floats) {
+      auto end = std::to_chars(digits, digits + sizeof digits, d, std::chars_format::scientific);
+      benchmark::DoNotOptimize(end.ptr);
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * compact_bytes));
+}
+
 void base64_benchmark(benchmark::State& state, const std::string& text) {
   std::size_t decoded_bytes = 0;
   for (auto _ : state) {
@@ -208,6 +241,13 @@ void register_all() {
     add_printing<Ours>(document);
     add_printing<RapidJson>(document);
     add_printing<Nlohmann>(document);
+    if (std::vector<double> floats = floats_of(document.text); !floats.empty()) {
+      const std::size_t compact_bytes = Ours::compact(Ours::parse(document.text));
+      add("float_digits/" + document.name + "/std_to_chars",
+          [floats = std::move(floats), compact_bytes](benchmark::State& state) {
+            float_digits_benchmark(state, floats, compact_bytes);
+          });
+    }
   }
   add("base64/image/brelvo", [](benchmark::State& state) { base64_benchmark(state, image_text); });
 }

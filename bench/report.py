@@ -57,6 +57,14 @@ def add_micro(table, rates):
                     continue
                 table.add("%s %s vs %s" % (operation, document, library), ours / mb,
                           theirs / mb, "MB/s", ours / theirs, bar)
+    # How near to 3x nlohmann any printer could come that takes its float
+    # digits from std::to_chars, as ours does.
+    for document in DOCUMENTS:
+        digits = rates.get("float_digits/%s/std_to_chars" % document)
+        if digits is not None:
+            nlohmann = rates["compact/%s/nlohmann" % document]
+            table.add("std::to_chars alone on %s's floats vs nlohmann compact" % document,
+                      digits / mb, nlohmann / mb, "MB/s", digits / nlohmann)
     base64 = rates["base64/image/brelvo"] / 1e9
     table.add("decode_base64 32 MiB image vs bar", base64, 1.5, "GB/s", base64 / 1.5, 1.0)
 
