@@ -20,20 +20,14 @@ std::atomic<Chunk*> all_chunks{nullptr};
 std::mutex orphans_mutex;
 FreeBlock* orphans[kClassCount];
 
-void push(FreeBlock*& head, char* block) {
-  auto* free_block = reinterpret_cast<FreeBlock*>(block);
-  free_block->next = head;
-  head = free_block;
-}
-
 // The uncarved rest of a chunk, as blocks of the largest class and one last
 // block of what remains.
 void free_region(FreeBlock* (&lists)[kClassCount], char* from, char* end) {
   for (; static_cast<std::size_t>(end - from) >= kLargestPooled; from += kLargestPooled) {
-    push(lists[kClassCount - 1], from);
+    push_block(lists[kClassCount - 1], from);
   }
   if (const auto rest = static_cast<std::size_t>(end - from); rest >= kGranule) {
-    push(lists[rest / kGranule], from);
+    push_block(lists[rest / kGranule], from);
   }
 }
 

@@ -65,11 +65,14 @@ inline void* pool_allocate(std::size_t bytes) {
   return block;
 }
 
-inline void pool_deallocate(void* pointer, std::size_t bytes) {
+inline void push_block(FreeBlock*& head, void* pointer) {
   auto* block = static_cast<FreeBlock*>(pointer);
-  FreeBlock*& head = pool_cache.free[size_class_of(bytes)];
   block->next = head;
   head = block;
+}
+
+inline void pool_deallocate(void* pointer, std::size_t bytes) {
+  push_block(pool_cache.free[size_class_of(bytes)], pointer);
 }
 
 }  // namespace detail
