@@ -98,7 +98,59 @@ bool operator==(const JsonObject& a, const JsonObject& b) {
 }
 
 JsonValue::JsonValue(double d) {
-  if (std::isfinite(d)) data_ = JsonNumber::from_double(d);
+  if (!std::isfinite(d)) return;
+  kind_ = Kind::kNumber;
+  storage_.number = JsonNumber::from_double(d);
+}
+
+JsonValue::JsonValue(const JsonValue& other) : kind_(other.kind_) {
+  switch (kind_) {
+    case Kind::kString:
+      std::construct_at(&storage_.string, other.storage_.string);
+      break;
+    case Kind::kArray:
+      std::construct_at(&storage_.array, other.storage_.array);
+      break;
+    case Kind::kObject:
+      std::construct_at(&storage_.object, other.storage_.object);
+      break;
+    default:
+      copy_scalar_from(other);
+      break;
+  }
+}
+
+// Through a temporary: other may live inside this value, as when a value is
+// replaced by one of its own elements.
+JsonValue& JsonValue::operator=(JsonValue&& other) noexcept {
+  JsonValue taken(std::move(other));
+  release();
+  kind_ = taken.kind_;
+  take_from(taken);
+  return *this;
+}
+
+JsonValue& JsonValue::operator=(const JsonValue& other) {
+  return *this = JsonValue(other);
+}
+
+bool operator==(const JsonValue& a, const JsonValue& b) {
+  if (a.kind_ != b.kind_) return false;
+  switch (a.kind_) {
+    case JsonValue::Kind::kNull:
+      return true;
+    case JsonValue::Kind::kBool:
+      return a.storage_.boolean == b.storage_.boolean;
+    case JsonValue::Kind::kNumber:
+      return a.storage_.number == b.storage_.number;
+    case JsonValue::Kind::kString:
+      return a.storage_.string == b.storage_.string;
+    case JsonValue::Kind::kArray:
+      return a.storage_.array == b.storage_.array;
+    case JsonValue::Kind::kObject:
+      return a.storage_.object == b.storage_.object;
+  }
+  return false;
 }
 
 JsonValue JsonValue::from_strings(const std::vector<std::string>& strings) {

@@ -19,11 +19,11 @@
 #include <expected>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "json/json_error.h"
@@ -125,49 +125,65 @@ class JsonValue {
  public:
   enum class Kind : std::uint8_t { kNull, kBool, kNumber, kString, kArray, kObject };
 
-  JsonValue() = default;
-  JsonValue(std::nullptr_t) {}
-  JsonValue(bool b) : data_(b) {}
-  JsonValue(JsonNumber n) : data_(n) {}
-  JsonValue(int n) : data_(JsonNumber::from_signed(n)) {}
-  JsonValue(long n) : data_(JsonNumber::from_signed(n)) {}
-  JsonValue(long long n) : data_(JsonNumber::from_signed(n)) {}
-  JsonValue(unsigned n) : data_(JsonNumber::from_unsigned(n)) {}
-  JsonValue(unsigned long n) : data_(JsonNumber::from_unsigned(n)) {}
-  JsonValue(unsigned long long n) : data_(JsonNumber::from_unsigned(n)) {}
+  JsonValue() noexcept {}
+  JsonValue(std::nullptr_t) noexcept {}
+  JsonValue(bool b) noexcept : kind_(Kind::kBool) { storage_.boolean = b; }
+  JsonValue(JsonNumber n) noexcept : kind_(Kind::kNumber) { storage_.number = n; }
+  JsonValue(int n) noexcept : JsonValue(JsonNumber::from_signed(n)) {}
+  JsonValue(long n) noexcept : JsonValue(JsonNumber::from_signed(n)) {}
+  JsonValue(long long n) noexcept : JsonValue(JsonNumber::from_signed(n)) {}
+  JsonValue(unsigned n) noexcept : JsonValue(JsonNumber::from_unsigned(n)) {}
+  JsonValue(unsigned long n) noexcept : JsonValue(JsonNumber::from_unsigned(n)) {}
+  JsonValue(unsigned long long n) noexcept : JsonValue(JsonNumber::from_unsigned(n)) {}
   // A non-finite double gives null.
   JsonValue(double d);
-  JsonValue(std::string s) : data_(std::move(s)) {}
+  JsonValue(std::string s) : kind_(Kind::kString) {
+    std::construct_at(&storage_.string, std::move(s));
+  }
   // Built in place: a string made aside and moved in costs a second copy
   // of its bytes when they fit in the string itself.
-  JsonValue(std::string_view s) : data_(std::in_place_type<std::string>, s) {}
-  JsonValue(const char* s) : data_(std::in_place_type<std::string>, s) {}
-  JsonValue(JsonArray a) : data_(std::move(a)) {}
-  JsonValue(JsonObject o) : data_(std::move(o)) {}
+  JsonValue(std::string_view s) : kind_(Kind::kString) { std::construct_at(&storage_.string, s); }
+  JsonValue(const char* s) : kind_(Kind::kString) { std::construct_at(&storage_.string, s); }
+  JsonValue(JsonArray a) noexcept : kind_(Kind::kArray) {
+    std::construct_at(&storage_.array, std::move(a));
+  }
+  JsonValue(JsonObject o) noexcept : kind_(Kind::kObject) {
+    std::construct_at(&storage_.object, std::move(o));
+  }
+
+  JsonValue(const JsonValue& other);
+  JsonValue(JsonValue&& other) noexcept : kind_(other.kind_) { take_from(other); }
+  JsonValue& operator=(const JsonValue& other);
+  JsonValue& operator=(JsonValue&& other) noexcept;
+  // Scalars own nothing: destroying one, as most of a tree is, decides one
+  // branch and calls nothing.
+  ~JsonValue() {
+    if (kind_ >= Kind::kString) release();
+  }
 
   // An array of strings, in list order.
   static JsonValue from_strings(const std::vector<std::string>& strings);
 
-  Kind kind() const { return static_cast<Kind>(data_.index()); }
-  bool is_null() const { return kind() == Kind::kNull; }
-  bool is_bool() const { return kind() == Kind::kBool; }
-  bool is_number() const { return kind() == Kind::kNumber; }
-  bool is_string() const { return kind() == Kind::kString; }
-  bool is_array() const { return kind() == Kind::kArray; }
-  bool is_object() const { return kind() == Kind::kObject; }
+  Kind kind() const { return kind_; }
+  bool is_null() const { return kind_ == Kind::kNull; }
+  bool is_bool() const { return kind_ == Kind::kBool; }
+  bool is_number() const { return kind_ == Kind::kNumber; }
+  bool is_string() const { return kind_ == Kind::kString; }
+  bool is_array() const { return kind_ == Kind::kArray; }
+  bool is_object() const { return kind_ == Kind::kObject; }
 
   // Each accessor gives nothing (nullptr) for a value of another kind.
-  const bool* as_bool() const { return std::get_if<bool>(&data_); }
-  const JsonNumber* as_number() const { return std::get_if<JsonNumber>(&data_); }
-  const std::string* as_string() const { return std::get_if<std::string>(&data_); }
-  std::string* as_string() { return std::get_if<std::string>(&data_); }
-  const JsonArray* as_array() const { return std::get_if<JsonArray>(&data_); }
-  JsonArray* as_array() { return std::get_if<JsonArray>(&data_); }
-  const JsonObject* as_object() const { return std::get_if<JsonObject>(&data_); }
-  JsonObject* as_object() { return std::get_if<JsonObject>(&data_); }
+  const bool* as_bool() const { return is_bool() ? &storage_.boolean : nullptr; }
+  const JsonNumber* as_number() const { return is_number() ? &storage_.number : nullptr; }
+  const std::string* as_string() const { return is_string() ? &storage_.string : nullptr; }
+  std::string* as_string() { return is_string() ? &storage_.string : nullptr; }
+  const JsonArray* as_array() const { return is_array() ? &storage_.array : nullptr; }
+  JsonArray* as_array() { return is_array() ? &storage_.array : nullptr; }
+  const JsonObject* as_object() const { return is_object() ? &storage_.object : nullptr; }
+  JsonObject* as_object() { return is_object() ? &storage_.object : nullptr; }
   // The integer of a number in the unsigned representation.
   std::optional<std::uint64_t> as_unsigned() const;
-  bool is_true() const { return data_.index() == 1 && std::get<bool>(data_); }
+  bool is_true() const { return is_bool() && storage_.boolean; }
 
   // Member of an object; nothing when this is not an object or lacks the key.
   const JsonValue* get(std::string_view key) const;
@@ -176,10 +192,49 @@ class JsonValue {
   std::optional<JsonValue> insert(std::string key, JsonValue value);
   std::optional<JsonValue> remove(std::string_view key);
 
-  friend bool operator==(const JsonValue& a, const JsonValue& b) = default;
+  friend bool operator==(const JsonValue& a, const JsonValue& b);
 
  private:
-  std::variant<std::nullptr_t, bool, JsonNumber, std::string, JsonArray, JsonObject> data_;
+  // A tagged union rather than std::variant: a variant destroys and moves
+  // through a table of functions, one indirect call per value, which was a
+  // tenth of parsing a document and destroying its tree.
+  union Storage {
+    Storage() {}
+    ~Storage() {}
+    bool boolean;
+    JsonNumber number;
+    std::string string;
+    JsonArray array;
+    JsonObject object;
+  };
+
+  // Moves other's contents into this value's storage, which holds nothing;
+  // kind_ is already other's.
+  void take_from(JsonValue& other) noexcept {
+    switch (kind_) {
+      case Kind::kString:
+        std::construct_at(&storage_.string, std::move(other.storage_.string));
+        break;
+      case Kind::kArray:
+        std::construct_at(&storage_.array, std::move(other.storage_.array));
+        break;
+      case Kind::kObject:
+        std::construct_at(&storage_.object, std::move(other.storage_.object));
+        break;
+      default:
+        copy_scalar_from(other);
+        break;
+    }
+  }
+  void copy_scalar_from(const JsonValue& other) noexcept {
+    if (kind_ == Kind::kBool) storage_.boolean = other.storage_.boolean;
+    if (kind_ == Kind::kNumber) storage_.number = other.storage_.number;
+  }
+  // Destroys a string, array or object.
+  void release() noexcept;
+
+  Storage storage_;
+  Kind kind_ = Kind::kNull;
 };
 
 struct JsonMember {
@@ -213,6 +268,22 @@ inline JsonObject::iterator JsonObject::begin() {
 }
 inline JsonObject::iterator JsonObject::end() {
   return members_.end();
+}
+
+inline void JsonValue::release() noexcept {
+  switch (kind_) {
+    case Kind::kString:
+      std::destroy_at(&storage_.string);
+      break;
+    case Kind::kArray:
+      std::destroy_at(&storage_.array);
+      break;
+    case Kind::kObject:
+      std::destroy_at(&storage_.object);
+      break;
+    default:
+      break;
+  }
 }
 
 // A string value holding the path's text; a path that is not valid UTF-8

@@ -89,6 +89,46 @@ TEST(JsonValueCopies, AreDeep) {
   EXPECT_EQ(to_compact_text(copy), R"({"list":[1,2,3]})");
 }
 
+// One value of each kind, with a string too long to live inside its object.
+std::vector<JsonValue> one_of_each_kind() {
+  JsonValue object = JsonObject{};
+  object.insert("k", "a string long enough to live on the heap");
+  return {nullptr, true, 7, -7, 2.5, "text", JsonArray{1, "two"}, std::move(object)};
+}
+
+TEST(JsonValueCopies, CopiesAndMovesKeepEveryKindAndItsValue) {
+  for (const JsonValue& original : one_of_each_kind()) {
+    const std::string text = to_compact_text(original);
+    JsonValue copy = original;
+    EXPECT_EQ(copy, original);
+    JsonValue moved = std::move(copy);
+    EXPECT_EQ(to_compact_text(moved), text);
+    for (const JsonValue& other : one_of_each_kind()) {
+      JsonValue assigned = other;
+      assigned = original;
+      EXPECT_EQ(to_compact_text(assigned), text);
+      assigned = other;
+      assigned = std::move(moved);
+      EXPECT_EQ(to_compact_text(assigned), text);
+      moved = assigned;
+      EXPECT_EQ(assigned == other, to_compact_text(other) == text);
+    }
+  }
+}
+
+TEST(JsonValueCopies, AValueCanBeReplacedByAPartOfItself) {
+  JsonValue value = JsonArray{JsonArray{"inner", "a string long enough to live on the heap"}};
+  value = std::move(value.as_array()->front());
+  EXPECT_EQ(to_compact_text(value), R"(["inner","a string long enough to live on the heap"])");
+  value = value.as_array()->back();
+  EXPECT_EQ(to_compact_text(value), R"("a string long enough to live on the heap")");
+  JsonValue object = JsonObject{};
+  object.insert("k", JsonObject{});
+  object.get("k")->insert("n", 1);
+  object = std::move(*object.get("k"));
+  EXPECT_EQ(to_compact_text(object), R"({"n":1})");
+}
+
 TEST(JsonValueConstructors, StringsAndPaths) {
   EXPECT_EQ(to_compact_text(JsonValue::from_strings({"a", "b"})), R"(["a","b"])");
   EXPECT_EQ(json_from_path("/tmp/x").value(), JsonValue("/tmp/x"));
