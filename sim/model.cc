@@ -19,7 +19,7 @@ json::JsonValue failure(std::string message) {
 
 std::string string_arg(const json::JsonValue& args, std::string_view key) {
   const json::JsonValue* value = args.get(key);
-  return value && value->is_string() ? *value->as_string() : std::string();
+  return value && value->is_string() ? std::string(*value->as_string()) : std::string();
 }
 
 Model sample_model() {
@@ -164,7 +164,7 @@ std::vector<Element*> Workspace::targets(const json::JsonValue& args) {
       bool wanted = !type.empty() && e.type == type;
       if (ids && ids->is_array()) {
         for (const json::JsonValue& id : *ids->as_array())
-          wanted |= id.is_string() && *id.as_string() == e.id;
+          wanted |= id.is_string() && std::string_view(*id.as_string()) == e.id;
       }
       if (wanted) found.push_back(&e);
     }
@@ -404,7 +404,7 @@ json::JsonValue Workspace::open_file(const json::JsonValue& args) {
   if (!paths || !paths->is_array()) return failure("open_file needs \"paths\"");
   std::vector<Model> opened;
   for (const json::JsonValue& path : *paths->as_array()) {
-    const std::string text = path.is_string() ? *path.as_string() : std::string();
+    const std::string text = path.is_string() ? std::string(*path.as_string()) : std::string();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(text, ec)) return failure("file not found: " + text);
     Model model = sample_model();
@@ -428,7 +428,7 @@ json::JsonValue Workspace::echo(const json::JsonValue& args) {
   if (settings_.answer_bytes == 0) return args;
   json::JsonObject result;
   result.insert("args", args);
-  result.insert("padding", std::string(settings_.answer_bytes, 'x'));
+  result.insert("padding", json::JsonString(settings_.answer_bytes, 'x'));
   return result;
 }
 

@@ -182,21 +182,23 @@ std::string Server::answer(const std::string& line, std::uint64_t number) {
   if (!request)
     return error_line("bad_request", "not a JSON request: " + request.error().message());
   const json::JsonValue* token = request->get("token");
-  if (!token || !token->is_string() || *token->as_string() != current_token()) {
+  if (!token || !token->is_string() || std::string_view(*token->as_string()) != current_token()) {
     return error_line("unauthorized", "wrong or missing token");
   }
   if (number <= static_cast<std::uint64_t>(options_.not_ready_error)) {
     return error_line("not_ready", "Brelvo is still starting");
   }
   const json::JsonValue* method = request->get("method");
-  const std::string name = method && method->is_string() ? *method->as_string() : std::string();
+  const std::string name =
+      method && method->is_string() ? std::string(*method->as_string()) : std::string();
   if (name == "ping") return success_line(ping_result());
   if (name == "commands") return success_line(workspace_.catalogue());
   if (name != "exec") return error_line("unknown_method", "unknown method: " + name);
   const json::JsonValue* params = request->get("params");
   const json::JsonValue* tool = params ? params->get("tool") : nullptr;
   const json::JsonValue* args = params ? params->get("args") : nullptr;
-  const std::string tool_name = tool && tool->is_string() ? *tool->as_string() : std::string();
+  const std::string tool_name =
+      tool && tool->is_string() ? std::string(*tool->as_string()) : std::string();
   if (auto delay = options_.tool_delays_ms.find(tool_name);
       delay != options_.tool_delays_ms.end()) {
     sleep_ms(delay->second);

@@ -17,7 +17,7 @@ std::uint64_t unsigned_member(const json::JsonValue& file, std::string_view key)
 std::optional<std::string> string_member(const json::JsonValue& file, std::string_view key) {
   const json::JsonValue* member = file.get(key);
   if (member == nullptr || !member->is_string()) return std::nullopt;
-  return *member->as_string();
+  return std::string(*member->as_string());
 }
 
 std::expected<std::string, BridgeError> read_utf8_text(const std::filesystem::path& path) {

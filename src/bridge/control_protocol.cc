@@ -10,8 +10,8 @@ namespace {
 std::string string_or(const json::JsonValue* object, std::string_view key,
                       std::string_view fallback) {
   const json::JsonValue* member = object ? object->get(key) : nullptr;
-  const std::string* text = member ? member->as_string() : nullptr;
-  return text ? *text : std::string(fallback);
+  const json::JsonString* text = member ? member->as_string() : nullptr;
+  return std::string(text ? std::string_view(*text) : fallback);
 }
 
 }  // namespace

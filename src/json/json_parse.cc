@@ -26,7 +26,7 @@ int hex_value(char c) {
   return -1;
 }
 
-void append_utf8(std::string& out, std::uint32_t cp) {
+void append_utf8(JsonString& out, std::uint32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
@@ -269,7 +269,7 @@ class Parser {
     return true;
   }
 
-  bool parse_unicode_escape(std::string& out) {
+  bool parse_unicode_escape(JsonString& out) {
     std::uint32_t unit = 0;
     if (!parse_hex4(unit)) return false;
     if (unit >= 0xDC00 && unit <= 0xDFFF) return fail("lone leading surrogate in hex escape", pos_);
@@ -289,7 +289,7 @@ class Parser {
     return true;
   }
 
-  bool parse_escape(std::string& out) {
+  bool parse_escape(JsonString& out) {
     ++pos_;  // the backslash
     if (at_end()) return fail_at_end("EOF while parsing a string");
     char decoded = 0;
@@ -340,7 +340,7 @@ class Parser {
       return true;
     }
     // The plain run is known already: decoding goes on from its end.
-    std::string decoded(data_ + start, run);
+    JsonString decoded(data_ + start, run);
     pos_ = start + run;
     if (!decode_rest_of_string(decoded)) return false;
     keep_aside(JsonValue(std::move(decoded)));
@@ -353,7 +353,7 @@ class Parser {
   }
 
   // Appends to out from pos_, inside a string, up to and past its closing quote.
-  bool decode_rest_of_string(std::string& out) {
+  bool decode_rest_of_string(JsonString& out) {
     for (;;) {
       const std::size_t run = plain_run_length(data_ + pos_, size_ - pos_);
       out.append(data_ + pos_, run);
@@ -503,7 +503,7 @@ class Parser {
   }
   std::string key_string(Slot& key) {
     if (key.kind == Slot::Kind::kText) return std::string(data_ + key.offset, key.length);
-    return std::move(*built_[key.index].as_string());
+    return std::string(*built_[key.index].as_string());
   }
 
   std::string_view text_;

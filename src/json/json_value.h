@@ -13,6 +13,8 @@
 // text, so 1 and 1.0 round-trip as different texts. Objects keep one value per
 // key and always present members in ascending byte order of their keys; the
 // last insert of a key wins. Values own their children; copies are deep.
+// String values are JsonStrings, whose bytes come from the trees' pool: a
+// JsonString passed in is moved, any other string's bytes are copied.
 #pragma once
 
 #include <cstdint>
@@ -120,6 +122,8 @@ class JsonObject {
 };
 
 using JsonArray = std::vector<JsonValue, PoolAllocator<JsonValue>>;
+// A string value's bytes come from the pool too: a parse makes thousands.
+using JsonString = std::basic_string<char, std::char_traits<char>, PoolAllocator<char>>;
 
 class JsonValue {
  public:
@@ -137,9 +141,11 @@ class JsonValue {
   JsonValue(unsigned long long n) noexcept : JsonValue(JsonNumber::from_unsigned(n)) {}
   // A non-finite double gives null.
   JsonValue(double d);
-  JsonValue(std::string s) : kind_(Kind::kString) {
+  JsonValue(JsonString s) noexcept : kind_(Kind::kString) {
     std::construct_at(&storage_.string, std::move(s));
   }
+  // Copies the bytes: a std::string's buffer cannot pass to the pool.
+  JsonValue(const std::string& s) : JsonValue(std::string_view(s)) {}
   // Built in place: a string made aside and moved in costs a second copy
   // of its bytes when they fit in the string itself.
   JsonValue(std::string_view s) : kind_(Kind::kString) { std::construct_at(&storage_.string, s); }
@@ -175,8 +181,8 @@ class JsonValue {
   // Each accessor gives nothing (nullptr) for a value of another kind.
   const bool* as_bool() const { return is_bool() ? &storage_.boolean : nullptr; }
   const JsonNumber* as_number() const { return is_number() ? &storage_.number : nullptr; }
-  const std::string* as_string() const { return is_string() ? &storage_.string : nullptr; }
-  std::string* as_string() { return is_string() ? &storage_.string : nullptr; }
+  const JsonString* as_string() const { return is_string() ? &storage_.string : nullptr; }
+  JsonString* as_string() { return is_string() ? &storage_.string : nullptr; }
   const JsonArray* as_array() const { return is_array() ? &storage_.array : nullptr; }
   JsonArray* as_array() { return is_array() ? &storage_.array : nullptr; }
   const JsonObject* as_object() const { return is_object() ? &storage_.object : nullptr; }
@@ -203,7 +209,7 @@ class JsonValue {
     ~Storage() {}
     bool boolean;
     JsonNumber number;
-    std::string string;
+    JsonString string;
     JsonArray array;
     JsonObject object;
   };

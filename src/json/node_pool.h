@@ -1,12 +1,12 @@
-// Storage for the blocks of JSON trees: arrays' elements and objects'
-// members. A parsed document is thousands of small blocks made together and
+// Storage for the blocks of JSON trees: arrays' elements, objects' members
+// and the bytes of string values. A parsed document is thousands of small blocks made together and
 // freed together, and malloc's general bookkeeping took a fifth of a parse.
 // Blocks up to kLargestPooled bytes are kept instead on free lists, one per
 // 16-byte size class and thread, and carved from chunks that are never given
 // back: the blocks one tree frees serve the next. A thread's lists outlive it
 // (see node_pool.cc).
 //
-//   PoolAllocator<JsonValue> is what JsonArray and JsonObject use;
+//   PoolAllocator<T> is what JsonArray, JsonObject and JsonString use;
 //   detail::pool_allocate(40) and detail::pool_deallocate(p, 40) pair up by
 //   size, as std::allocator's calls do.
 //

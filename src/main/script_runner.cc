@@ -35,7 +35,7 @@ std::expected<ScriptCall, bridge::BridgeError> parse_call(std::string_view text,
     return std::unexpected(usage_error(line_prefix(line) + "needs \"tool\""));
   json::JsonValue* args = value->get("args");
   if (args == nullptr) args = value->get("params");
-  return ScriptCall{*tool->as_string(), args ? std::move(*args) : json::JsonObject{}};
+  return ScriptCall{std::string(*tool->as_string()), args ? std::move(*args) : json::JsonObject{}};
 }
 
 json::JsonValue make_record(std::uint64_t line, std::string tool, json::JsonValue answer) {

@@ -20,9 +20,9 @@ json::JsonValue strip_images(json::JsonValue answer) {
 
 std::expected<json::JsonValue, bridge::BridgeError> check_tool_result(json::JsonValue answer) {
   if (const json::JsonValue* error = answer.get("error")) {
-    const std::string* text = error->as_string();
-    return std::unexpected(
-        bridge::BridgeError::coded("tool_failed", text ? *text : json::to_compact_text(*error)));
+    const json::JsonString* text = error->as_string();
+    return std::unexpected(bridge::BridgeError::coded(
+        "tool_failed", text ? std::string(*text) : json::to_compact_text(*error)));
   }
   return strip_images(std::move(answer));
 }

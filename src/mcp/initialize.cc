@@ -44,9 +44,9 @@ JsonValue server_info() {
 
 std::string_view negotiate_protocol_version(const json::JsonValue& params) {
   const JsonValue* requested = params.get("protocolVersion");
-  const std::string* text = requested ? requested->as_string() : nullptr;
+  const json::JsonString* text = requested ? requested->as_string() : nullptr;
   if (!text) return kProtocolVersions.front();
-  auto supported = std::ranges::find(kProtocolVersions, *text);
+  auto supported = std::ranges::find(kProtocolVersions, std::string_view(*text));
   return supported != kProtocolVersions.end() ? *supported : kProtocolVersions.front();
 }
 

@@ -26,8 +26,8 @@ JsonValue empty_list_result(std::string key) {
 // The "method" member when it is a string, else the empty string.
 std::string method_of(const JsonValue& message) {
   const JsonValue* method = message.get("method");
-  const std::string* text = method ? method->as_string() : nullptr;
-  return text ? *text : std::string();
+  const json::JsonString* text = method ? method->as_string() : nullptr;
+  return text ? std::string(*text) : std::string();
 }
 
 }  // namespace

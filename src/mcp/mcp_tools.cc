@@ -40,8 +40,8 @@ JsonValue tools_list_changed() {
 
 std::string tool_name_of(const JsonValue& params) {
   const JsonValue* name = params.get("name");
-  const std::string* text = name ? name->as_string() : nullptr;
-  return text ? *text : std::string();
+  const json::JsonString* text = name ? name->as_string() : nullptr;
+  return text ? std::string(*text) : std::string();
 }
 
 // The "arguments" object, moved out of the params; an empty object when it

@@ -22,7 +22,8 @@ JsonValue text_item(std::string text) {
   return item;
 }
 
-JsonValue image_item(std::string data, std::string mime_type) {
+// Both are string values; the data, often megabytes, is moved, never copied.
+JsonValue image_item(JsonValue data, JsonValue mime_type) {
   JsonObject item;
   item.insert("data", std::move(data));
   item.insert("mimeType", std::move(mime_type));
@@ -43,9 +44,9 @@ std::optional<JsonValue> take_image_item(JsonValue& value) {
   std::optional<JsonValue> data = value.remove("imageBase64");
   if (!data || !data->is_string()) return std::nullopt;
   std::optional<JsonValue> mime_type = value.remove("mimeType");
-  std::string type = mime_type && mime_type->is_string() ? std::move(*mime_type->as_string())
-                                                         : std::string(kDefaultImageType);
-  return image_item(std::move(*data->as_string()), std::move(type));
+  JsonValue type =
+      mime_type && mime_type->is_string() ? std::move(*mime_type) : JsonValue(kDefaultImageType);
+  return image_item(std::move(*data), std::move(type));
 }
 
 std::string_view advice_for(const bridge::BridgeError& error) {

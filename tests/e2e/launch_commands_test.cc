@@ -51,7 +51,7 @@ class Launching : public ::testing::Test {
 
   std::string running_exe() const {
     auto control = json::parse_json(read_text(control_path()));
-    return control ? *control->get("exe")->as_string() : std::string();
+    return control ? std::string(*control->get("exe")->as_string()) : std::string();
   }
 
   TempDir dir_;

@@ -84,7 +84,7 @@ TEST_F(McpSession, ToolsAreRelayedOverOneConnection) {
   EXPECT_EQ(
       lines[2],
       R"({"id":3,"jsonrpc":"2.0","result":{"content":[{"text":"{\"error\":\"unknown element 'x'\"}","type":"text"}],"isError":true}})");
-  const std::string image = *direct_exec("screenshot").get("imageBase64")->as_string();
+  const std::string image(*direct_exec("screenshot").get("imageBase64")->as_string());
   EXPECT_EQ(
       lines[3],
       R"({"id":4,"jsonrpc":"2.0","result":{"content":[{"text":"{\"height\":200,\"width\":320}","type":"text"},{"data":")" +

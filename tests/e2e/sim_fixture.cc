@@ -59,7 +59,7 @@ void SimTest::stop_sim() {
 std::string SimTest::token() const {
   auto control = json::parse_json(read_text(control_path()));
   const json::JsonValue* token = control ? control->get("token") : nullptr;
-  return token && token->is_string() ? *token->as_string() : std::string();
+  return token && token->is_string() ? std::string(*token->as_string()) : std::string();
 }
 
 std::vector<std::string> SimTest::requests() const {
