@@ -501,10 +501,7 @@ class Parser {
     if (key.kind == Slot::Kind::kText) return {data_ + key.offset, key.length};
     return *built_[key.index].as_string();
   }
-  std::string key_string(Slot& key) {
-    if (key.kind == Slot::Kind::kText) return std::string(data_ + key.offset, key.length);
-    return std::string(*built_[key.index].as_string());
-  }
+  std::string key_string(const Slot& key) const { return std::string(key_bytes(key)); }
 
   std::string_view text_;
   const char* data_;
