@@ -16,6 +16,7 @@
 #include "bridge/control_path.h"
 #include "json/json_parse.h"
 #include "json/json_text.h"
+#include "version/version.h"
 
 namespace brelvo::sim {
 namespace {
@@ -98,7 +99,7 @@ bool Server::listen() {
 
 bool Server::write_control_file() {
   json::JsonObject control;
-  control.insert("protocol", 1);
+  control.insert("protocol", kControlProtocol);
   control.insert("port", port_);
   control.insert("token", current_token());
   control.insert("exe", own_executable());
@@ -211,7 +212,7 @@ json::JsonValue Server::ping_result() {
   const std::uint64_t ping = ++pings_;
   json::JsonObject result;
   result.insert("name", "Brelvo Desktop");
-  result.insert("version", "3.0.0");
+  result.insert("version", kVersion);
   result.insert("pid", static_cast<std::int64_t>(::getpid()));
   result.insert("models", static_cast<std::uint64_t>(workspace_.model_count()));
   result.insert("ready", ping > static_cast<std::uint64_t>(options_.not_ready));

@@ -3,6 +3,7 @@
 #include "bridge/file_io.h"
 #include "json/json_parse.h"
 #include "json/utf8.h"
+#include "version/version.h"
 
 namespace brelvo::bridge {
 

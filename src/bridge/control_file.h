@@ -15,9 +15,6 @@
 
 namespace brelvo::bridge {
 
-// The one control-protocol version this program speaks.
-inline constexpr std::uint64_t kControlProtocol = 1;
-
 struct ControlFile {
   std::string token;
   std::optional<std::string> exe;

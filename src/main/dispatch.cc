@@ -4,6 +4,7 @@
 
 #include "bridge/control_path.h"
 #include "json/utf8.h"
+#include "version/version.h"
 
 namespace brelvo::cli {
 
@@ -53,8 +54,8 @@ Outcome failure(bridge::BridgeError error) {
 
 json::JsonValue version_object() {
   json::JsonObject version;
-  version.insert("brelvo-cli", "3.0.0");
-  version.insert("protocol", 1);
+  version.insert("brelvo-cli", kVersion);
+  version.insert("protocol", kControlProtocol);
   return version;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "version/version.h"
+
 namespace brelvo::mcp {
 
 using json::JsonObject;
@@ -36,7 +38,7 @@ JsonValue server_info() {
   JsonObject info;
   info.insert("name", "brelvo");
   info.insert("title", "Brelvo Desktop");
-  info.insert("version", "3.0.0");
+  info.insert("version", kVersion);
   return info;
 }
 
