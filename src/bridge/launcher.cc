@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -20,9 +21,27 @@ namespace {
 
 constexpr std::array kExecutableNames = {"Quorna.Brelvo", "brelvo", "brelvo-desktop"};
 
+// The status of the file a path names, symbolic links followed as opening
+// and starting it would follow them.
+std::optional<struct stat> status_of(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return status;
+}
+
 bool names_regular_file(const std::filesystem::path& path) {
-  std::error_code ignored;
-  return std::filesystem::is_regular_file(path, ignored);
+  const auto status = status_of(path);
+  return status && S_ISREG(status->st_mode);
+}
+
+enum class Owners { kUser, kUserOrRoot };
+
+// Whether only the running user (or root, when allowed) can have chosen the
+// file's contents: it is theirs, and neither its group nor others may write it.
+bool written_only_by(const struct stat& status, Owners owners) {
+  const bool owned =
+      status.st_uid == ::geteuid() || (owners == Owners::kUserOrRoot && status.st_uid == 0);
+  return owned && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::optional<std::filesystem::path> executable_beside(
@@ -36,11 +55,20 @@ std::optional<std::filesystem::path> executable_beside(
   return std::nullopt;
 }
 
+// A control file that someone else owns or may write could name any program
+// to start as this user, and so could an executable that others may rewrite.
 std::optional<std::filesystem::path> executable_from_control_file(
     const std::filesystem::path& control_path) {
   const auto control = read_control_file(control_path);
-  if (!control || !control->exe || !names_regular_file(*control->exe)) return std::nullopt;
-  return std::filesystem::path(*control->exe);
+  if (!control || !control->exe) return std::nullopt;
+  const auto control_status = status_of(control_path);
+  if (!control_status || !written_only_by(*control_status, Owners::kUser)) return std::nullopt;
+  std::filesystem::path executable(*control->exe);
+  const auto status = status_of(executable);
+  if (!status || !S_ISREG(status->st_mode) || !written_only_by(*status, Owners::kUserOrRoot)) {
+    return std::nullopt;
+  }
+  return executable;
 }
 
 // Attributes and file actions of a detached start, released on scope exit.

@@ -11,7 +11,9 @@ namespace brelvo::bridge {
 
 // The first regular file among Quorna.Brelvo, brelvo and brelvo-desktop in
 // the directory of own_executable; else the control file's "exe" when it
-// names a regular file; else nothing.
+// names a regular file and both files are written only by the running user:
+// the control file owned by the user, the executable by the user or root,
+// neither writable by group or others. Else nothing.
 std::optional<std::filesystem::path> find_executable(const std::filesystem::path& own_executable,
                                                      const std::filesystem::path& control_path);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,6 +27,9 @@ constexpr const char kNotFound[] =
 
 const std::expected<void, BridgeError> kLaunched;
 
+constexpr fs::perms kPrivate{0600};
+constexpr fs::perms kProgram{0700};
+
 TestServer::Handler answering(Lines answers) {
   return [answers = std::move(answers)](Peer& peer) {
     for (const auto& answer : answers) peer.answer(answer);
@@ -43,10 +47,12 @@ class BridgeLaunchTest : public ::testing::Test {
     return path;
   }
 
-  void write_control_exe(std::string_view exe, int protocol = 1) {
+  // Private to the user unless the test says otherwise, whatever the umask.
+  void write_control_exe(std::string_view exe, int protocol = 1, fs::perms permissions = kPrivate) {
     testing::write_text(control_, R"({"protocol":)" + std::to_string(protocol) + R"(,"port":)" +
                                       std::to_string(testing::closed_port()) + R"(,"exe":")" +
                                       std::string(exe) + "\"}");
+    fs::permissions(control_, permissions);
   }
 
   std::optional<fs::path> find() const { return find_executable(own_, control_); }
@@ -86,6 +92,95 @@ TEST_F(BridgeLaunchTest, FallsBackToTheControlFileExe) {
   testing::write_text(control_, R"({"protocol":1})");
   EXPECT_EQ(find(), std::nullopt);
 }
+
+// The control file's "exe" is started only when nobody but the user (or
+// root, for the executable) can have chosen it.
+struct TrustCase {
+  std::string name;
+  fs::perms control_permissions;
+  fs::perms exe_permissions;
+  bool exe_through_link = false;
+  bool exe_is_roots = false;  // /bin/true
+  bool another_user_owns_control = false;
+  bool another_user_owns_exe = false;
+  bool found = false;
+};
+
+void PrintTo(const TrustCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+constexpr uid_t kAnotherUser = 65534;
+
+bool roots_alone(const fs::path& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && status.st_uid == 0 &&
+         (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+class ControlFileExeTrust : public BridgeLaunchTest,
+                            public ::testing::WithParamInterface<TrustCase> {};
+
+TEST_P(ControlFileExeTrust, OnlyTheUsersOwnFilesNameTheExecutable) {
+  const TrustCase& c = GetParam();
+  if ((c.another_user_owns_control || c.another_user_owns_exe) && ::geteuid() != 0) {
+    GTEST_SKIP() << "giving a file to another user needs root";
+  }
+  if (c.exe_is_roots && !roots_alone("/bin/true")) GTEST_SKIP() << "/bin/true is not root's";
+  const fs::path app =
+      c.exe_is_roots ? "/bin/true" : make_file(dir_.path() / "app", c.exe_permissions);
+  fs::path named = app;
+  if (c.exe_through_link) {
+    named = dir_.path() / "link";
+    fs::create_symlink(app, named);
+  }
+  write_control_exe(named.string(), 1, c.control_permissions);
+  if (c.another_user_owns_control) {
+    ASSERT_EQ(::chown(control_.c_str(), kAnotherUser, -1), 0);
+  }
+  if (c.another_user_owns_exe) {
+    ASSERT_EQ(::chown(app.c_str(), kAnotherUser, -1), 0);
+  }
+  EXPECT_EQ(find(), c.found ? std::optional(named) : std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ControlFileExeTrust,
+                         ::testing::Values(TrustCase{.name = "OwnFiles",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = kProgram,
+                                                     .found = true},
+                                           TrustCase{.name = "ControlFileWritableByAll",
+                                                     .control_permissions = fs::perms{0666},
+                                                     .exe_permissions = kProgram},
+                                           TrustCase{.name = "ControlFileWritableByGroup",
+                                                     .control_permissions = fs::perms{0620},
+                                                     .exe_permissions = kProgram},
+                                           TrustCase{.name = "ExeWritableByAll",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = fs::perms{0777}},
+                                           TrustCase{.name = "LinkToOwnExe",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = kProgram,
+                                                     .exe_through_link = true,
+                                                     .found = true},
+                                           TrustCase{.name = "LinkToExeWritableByAll",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = fs::perms{0777},
+                                                     .exe_through_link = true},
+                                           TrustCase{.name = "RootsExe",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = kProgram,
+                                                     .exe_is_roots = true,
+                                                     .found = true},
+                                           TrustCase{.name = "ControlFileOfAnotherUser",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = kProgram,
+                                                     .another_user_owns_control = true},
+                                           TrustCase{.name = "ExeOfAnotherUser",
+                                                     .control_permissions = kPrivate,
+                                                     .exe_permissions = kProgram,
+                                                     .another_user_owns_exe = true}),
+                         [](const auto& test) { return test.param.name; });
 
 TEST_F(BridgeLaunchTest, ReadyApplicationIsOnlyPinged) {
   TestServer server({answering({R"({"ok":true,"result":{"ready":true}})"})});
