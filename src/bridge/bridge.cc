@@ -20,6 +20,13 @@ BridgeError receive_error(int errnum, Seconds timeout) {
   return BridgeError::from_errno(errnum);
 }
 
+// An io failure may be a connection that died with a restarted application,
+// worth one more try on a fresh one. Not for an "exec" that got any answer:
+// its tool has run, and a second request would run it again.
+bool worth_retrying(std::string_view method, const BridgeError& error, bool answer_arrived) {
+  return error.kind() == BridgeError::Kind::kIo && !(answer_arrived && method == "exec");
+}
+
 }  // namespace
 
 Bridge::Bridge(std::filesystem::path control_path, BridgeTiming timing,
@@ -35,12 +42,13 @@ Bridge& Bridge::operator=(Bridge&&) noexcept = default;
 std::expected<json::JsonValue, BridgeError> Bridge::request(std::string_view method,
                                                             json::JsonValue params,
                                                             Seconds timeout) {
-  auto first = attempt(method, params, timeout);
-  if (first || first.error().kind() != BridgeError::Kind::kIo) return first;
-  // A lost or garbled answer is worth one try on a fresh connection, even
-  // though an "exec" may then reach the application twice.
-  drop_connection();
-  return attempt(method, params, timeout);
+  auto outcome = attempt(method, params, timeout);
+  if (!outcome && worth_retrying(method, outcome.error().error, outcome.error().answer_arrived)) {
+    drop_connection();
+    outcome = attempt(method, params, timeout);
+  }
+  if (outcome) return std::move(*outcome);
+  return std::unexpected(std::move(outcome.error().error));
 }
 
 std::expected<json::JsonValue, BridgeError> Bridge::exec_tool(std::string_view tool,
@@ -73,17 +81,19 @@ std::expected<void, BridgeError> Bridge::launch() {
   return wait_until_ready();
 }
 
-std::expected<json::JsonValue, BridgeError> Bridge::attempt(std::string_view method,
-                                                            const json::JsonValue& params,
-                                                            Seconds timeout) {
-  if (auto opened = ensure_connection(); !opened) return std::unexpected(opened.error());
-  if (auto sent = send_request(method, params); !sent) return std::unexpected(sent.error());
-  const auto line = receive_answer(timeout);
-  if (!line) return std::unexpected(line.error());
+std::expected<json::JsonValue, Bridge::Failure> Bridge::attempt(std::string_view method,
+                                                                const json::JsonValue& params,
+                                                                Seconds timeout) {
+  if (auto opened = ensure_connection(); !opened) return std::unexpected(Failure{opened.error()});
+  if (auto sent = send_request(method, params); !sent)
+    return std::unexpected(Failure{sent.error()});
+  auto line = receive_answer(timeout);
+  if (!line) return std::unexpected(std::move(line.error()));
   auto result = answer_result(*line);
+  if (result) return std::move(*result);
   // The application was restarted with a new token: read it on reconnecting.
-  if (!result && is_unauthorized(result.error())) drop_connection();
-  return result;
+  if (is_unauthorized(result.error())) drop_connection();
+  return std::unexpected(Failure{std::move(result.error()), true});
 }
 
 std::expected<void, BridgeError> Bridge::ensure_connection() {
@@ -105,16 +115,16 @@ std::expected<void, BridgeError> Bridge::send_request(std::string_view method,
   return std::unexpected(BridgeError::from_errno(sent.error()));
 }
 
-std::expected<std::string, BridgeError> Bridge::receive_answer(Seconds timeout) {
+std::expected<std::string, Bridge::Failure> Bridge::receive_answer(Seconds timeout) {
   connection_->set_receive_limit(timeout, timing_.receive_grace);
   auto line = connection_->read_line();
-  std::optional<BridgeError> failure;
+  std::optional<Failure> failure;
   if (!line) {
-    failure = receive_error(line.error(), timeout);
+    failure = Failure{receive_error(line.error(), timeout)};
   } else if (line->empty()) {
-    failure = BridgeError::io("Brelvo closed the connection");
+    failure = Failure{BridgeError::io("Brelvo closed the connection")};
   } else if (!json::is_valid_utf8(*line)) {
-    failure = BridgeError::io("stream did not contain valid UTF-8");
+    failure = Failure{BridgeError::io("stream did not contain valid UTF-8"), true};
   }
   if (!failure) return std::move(*line);
   drop_connection();

@@ -57,13 +57,19 @@ class Bridge final : public ControlLink {
   void drop_connection();
 
  private:
-  std::expected<json::JsonValue, BridgeError> attempt(std::string_view method,
-                                                      const json::JsonValue& params,
-                                                      Seconds timeout);
+  // A failed attempt, and whether any byte of an answer had arrived: from
+  // then on the application has taken the request and may have acted on it.
+  struct Failure {
+    BridgeError error;
+    bool answer_arrived = false;
+  };
+
+  std::expected<json::JsonValue, Failure> attempt(std::string_view method,
+                                                  const json::JsonValue& params, Seconds timeout);
   std::expected<void, BridgeError> ensure_connection();
   std::expected<void, BridgeError> send_request(std::string_view method,
                                                 const json::JsonValue& params);
-  std::expected<std::string, BridgeError> receive_answer(Seconds timeout);
+  std::expected<std::string, Failure> receive_answer(Seconds timeout);
   std::expected<void, BridgeError> wait_until_ready();
 
   std::filesystem::path control_path_;

@@ -122,6 +122,59 @@ TEST_F(BridgeRequestTest, UnparsableAnswerIsRetriedThenReported) {
             std::unexpected(BridgeError::io("bad response: trailing comma at line 1 column 4")));
 }
 
+// Answers that arrive but cannot be used, each followed by a close. The
+// application has taken the request: an "exec" has run its tool and is not
+// sent again, while a "ping" is retried on a fresh connection.
+struct BrokenAnswer {
+  std::string name;
+  std::string bytes;
+  std::string message;
+};
+
+void PrintTo(const BrokenAnswer& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class BrokenAnswerTest : public BridgeRequestTest,
+                         public ::testing::WithParamInterface<BrokenAnswer> {
+ protected:
+  TestServer& serve_broken_then_good() {
+    return serve({[](Peer& peer) {
+                    peer.read_line();
+                    peer.send(GetParam().bytes);
+                  },
+                  answering({kOk7})});
+  }
+};
+
+TEST_P(BrokenAnswerTest, ExecIsSentOncePingTwice) {
+  auto& exec_server = serve_broken_then_good();
+  EXPECT_EQ(bridge_.exec_tool("delete_element", nullptr, 0),
+            std::unexpected(BridgeError::io(GetParam().message)));
+  EXPECT_EQ(exec_server.finish().size(), 1u);
+
+  bridge_.drop_connection();
+  auto& ping_server = serve_broken_then_good();
+  EXPECT_EQ(ping_request(), json::JsonValue(7));
+  EXPECT_EQ(ping_server.finish(), (Lines{ping(2), ping(3)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, BrokenAnswerTest,
+    ::testing::Values(
+        BrokenAnswer{"NotJson", "nonsense\n", "bad response: expected ident at line 1 column 2"},
+        BrokenAnswer{"NotUtf8", "{\"ok\":true,\"result\":\"\xc3\x28\"}\n",
+                     "stream did not contain valid UTF-8"},
+        BrokenAnswer{"CutOffByClose", "{\"ok\":true,\"res",
+                     "bad response: EOF while parsing a string at line 1 column 15"},
+        BrokenAnswer{"LoneSurrogate", "{\"ok\":true,\"result\":\"\\ud800\"}\n",
+                     "bad response: unexpected end of hex escape at line 1 column 28"},
+        BrokenAnswer{"NumberOutOfRange", "{\"ok\":true,\"result\":1e999}\n",
+                     "bad response: number out of range at line 1 column 25"},
+        BrokenAnswer{"TooDeep", std::string(200, '[') + "\n",
+                     "bad response: recursion limit exceeded at line 1 column 128"}),
+    [](const auto& test) { return test.param.name; });
+
 TEST_F(BridgeRequestTest, ClosedPortIsNotRunningAndUsesNoId) {
   testing::write_control_file(control_, testing::closed_port(), "tok");
   EXPECT_EQ(ping_request(), std::unexpected(BridgeError::not_running(

@@ -163,6 +163,8 @@ const char* const kStarting = "Brelvo is still starting";
 // drop the connection only the first goes through them.
 std::vector<CliCase> cli_cases() {
   const std::vector<Command> checking_first = {kOpen, kLaunch};
+  const std::vector<Command> querying = {kStatus, kCommands, kNames};
+  const std::vector<Command> running_tools = {kExec, kScreenshot, kRun};
   std::vector<Command> asking_straight = kSingleRequest;
   asking_straight.push_back(kRun);
   CaseTable table;
@@ -171,15 +173,22 @@ std::vector<CliCase> cli_cases() {
       .add("ClosedWithoutAnswer", {"--close-without-answer", "2"}, asking_straight,
            failure(2, "io", kClosed, 2, 2))
       .add("ClosedWithoutAnswer", {"--close-without-answer", "2"}, checking_first, success(5, 4));
-  // An unparsable answer leaves the connection open: the retry's stays in use.
-  table.add("Garbage", {"--garbage", "2"}, asking_straight, failure(2, "io", kGarbage, 2, 2))
+  // An answer that arrived but is unusable: a tool has run and is not sent
+  // again; a question is asked again. An unparsable answer leaves the
+  // connection open, so the retry's stays in use.
+  table.add("Garbage", {"--garbage", "2"}, querying, failure(2, "io", kGarbage, 2, 2))
+      .add("Garbage", {"--garbage", "2"}, running_tools, failure(2, "io", kGarbage, 1, 1))
       .add("Garbage", {"--garbage", "2"}, checking_first, success(5, 3));
-  table.add("NotUtf8", {"--invalid-utf8", "2"}, asking_straight, failure(2, "io", kNotUtf8, 2, 2));
+  table.add("NotUtf8", {"--invalid-utf8", "2"}, querying, failure(2, "io", kNotUtf8, 2, 2))
+      .add("NotUtf8", {"--invalid-utf8", "2"}, running_tools, failure(2, "io", kNotUtf8, 1, 1));
   table
-      .add("HalfLine", {"--half-line-close", "2"}, {kStatus, kCommands, kNames, kScreenshot},
+      .add("HalfLine", {"--half-line-close", "2"}, querying,
            failure_prefix("io", kHalfAnyLine, 2, 2))
-      .add("HalfLine", {"--half-line-close", "2"}, {kExec, kRun}, failure(2, "io", kHalfEcho, 2, 2))
-      .add("HalfLineOnce", {"--half-line-close", "1"}, kExec, success(2, 2));
+      .add("HalfLine", {"--half-line-close", "2"}, kScreenshot,
+           failure_prefix("io", kHalfAnyLine, 1, 1))
+      .add("HalfLine", {"--half-line-close", "2"}, {kExec, kRun}, failure(2, "io", kHalfEcho, 1, 1))
+      .add("HalfLineOnce", {"--half-line-close", "1"}, kStatus, success(2, 2))
+      .add("HalfLineOnce", {"--half-line-close", "1"}, kExec, failure(2, "io", kHalfEcho, 1, 1));
   // The last answer of a connection may lack its line feed; the next request
   // finds the connection closed and retries on a new one.
   table.add("NoLineFeed", {"--no-newline-close", "1"}, kSingleRequest, success())
@@ -342,9 +351,10 @@ std::vector<McpCase> mcp_cases() {
   const ToolCall three = ok(R"({"n":3})", R"({"n":3})");
   return {
       {"ClosedWithoutAnswer", {"--close-without-answer", "2"}, {failed("{}", kClosed), two}, 3, 3},
-      {"Garbage", {"--garbage", "2"}, {failed("{}", kGarbage), two}, 3, 2},
-      {"NotUtf8", {"--invalid-utf8", "2"}, {failed("{}", kNotUtf8), two}, 3, 3},
-      {"HalfLine", {"--half-line-close", "2"}, {failed(R"({"n":1})", kHalfEcho), two}, 3, 3},
+      // A tool call that got an unusable answer is not sent again.
+      {"Garbage", {"--garbage", "1"}, {failed("{}", kGarbage), two}, 2, 1},
+      {"NotUtf8", {"--invalid-utf8", "1"}, {failed("{}", kNotUtf8), two}, 2, 2},
+      {"HalfLine", {"--half-line-close", "1"}, {failed(R"({"n":1})", kHalfEcho), two}, 2, 2},
       {"NoLineFeed", {"--no-newline-close", "1"}, {one, two}, 2, 2},
       {"DoubleAnswer", {"--double-answer"}, {one, ok(R"({"n":2})", R"({"n":1})")}, 2, 1},
       {"RotatedToken", {"--rotate-token", "1"}, {one, failed("{}", kUnauthorized), three}, 3, 2},
