@@ -7,28 +7,27 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "json/json_parse.h"
 #include "mcp/mcp_server.h"
+#include "support/fake_link.h"
 
 namespace {
 
-class FakeLink : public brelvo::bridge::ControlLink {
- public:
-  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> request(
-      std::string_view method, brelvo::json::JsonValue params, brelvo::bridge::Seconds) override {
-    if (method == "commands") return brelvo::json::JsonArray{params};
-    return params;
-  }
-  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> exec_tool(
-      std::string_view tool, brelvo::json::JsonValue args, brelvo::bridge::Seconds) override {
+// A running application with a one-entry catalogue that echoes every tool's
+// arguments, except that a tool without a name finds it gone.
+brelvo::test_support::FakeLink echo_link() {
+  brelvo::test_support::FakeLink link;
+  link.commands = brelvo::json::JsonArray{nullptr};
+  link.ping = nullptr;
+  link.exec = [](std::string_view tool,
+                 const brelvo::json::JsonValue& args) -> brelvo::test_support::Answer {
     if (tool.empty()) return std::unexpected(brelvo::bridge::BridgeError::not_running("down"));
     return args;
-  }
-  std::expected<void, brelvo::bridge::BridgeError> launch() override { return {}; }
-};
+  };
+  return link;
+}
 
 std::string read_all(int fd) {
   std::string out;
@@ -46,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int out = ::memfd_create("out", MFD_CLOEXEC);
   if (in < 0 || out < 0 || ::write(in, data, size) != static_cast<ssize_t>(size)) std::abort();
   ::lseek(in, 0, SEEK_SET);
-  brelvo::mcp::run_mcp_server(std::make_unique<FakeLink>(), 180, in, out);
+  brelvo::test_support::FakeLink link = echo_link();
+  brelvo::mcp::run_mcp_server(link, 180, in, out);
   const std::string output = read_all(out);
   ::close(in);
   ::close(out);

@@ -8,40 +8,35 @@
 #include "json/json_text.h"
 #include "json/utf8.h"
 #include "main/script_runner.h"
+#include "support/fake_link.h"
 
 namespace {
 
-class EchoLink : public brelvo::bridge::ControlLink {
- public:
-  std::size_t calls = 0;
-  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> request(
-      std::string_view, brelvo::json::JsonValue, brelvo::bridge::Seconds) override {
-    std::abort();
+brelvo::test_support::Answer echo(std::string_view tool, const brelvo::json::JsonValue& args) {
+  if (tool == "down") return std::unexpected(brelvo::bridge::BridgeError::not_running("down"));
+  if (tool == "fail") {
+    brelvo::json::JsonObject failure;
+    failure.insert("error", args);
+    return failure;
   }
-  std::expected<brelvo::json::JsonValue, brelvo::bridge::BridgeError> exec_tool(
-      std::string_view tool, brelvo::json::JsonValue args, brelvo::bridge::Seconds) override {
-    ++calls;
-    if (tool == "down") return std::unexpected(brelvo::bridge::BridgeError::not_running("down"));
-    if (tool == "fail") {
-      brelvo::json::JsonObject failure;
-      failure.insert("error", std::move(args));
-      return failure;
-    }
-    return args;
-  }
-  std::expected<void, brelvo::bridge::BridgeError> launch() override { std::abort(); }
-};
+  return args;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view script(reinterpret_cast<const char*>(data), size);
   if (!brelvo::json::is_valid_utf8(script)) return -1;
-  EchoLink link;
+  brelvo::test_support::FakeLink link;
+  link.exec = echo;
   auto records = brelvo::cli::run_script(link, script, 180);
   const std::size_t lines =
       static_cast<std::size_t>(std::count(script.begin(), script.end(), '\n')) + 1;
-  if (link.calls > lines) std::abort();
+  if (link.calls.size() > lines) std::abort();
+  // A script makes tool calls only.
+  for (const std::string& call : link.calls) {
+    if (!call.starts_with("exec ")) std::abort();
+  }
   if (!records) return 0;
   std::uint64_t previous = 0;
   for (const auto& record : *records->as_array()) {

@@ -36,8 +36,6 @@ Bridge::Bridge(std::filesystem::path control_path, BridgeTiming timing,
       launch_options_(std::move(launch_options)) {}
 
 Bridge::~Bridge() = default;
-Bridge::Bridge(Bridge&&) noexcept = default;
-Bridge& Bridge::operator=(Bridge&&) noexcept = default;
 
 std::expected<json::JsonValue, BridgeError> Bridge::request(std::string_view method,
                                                             json::JsonValue params,

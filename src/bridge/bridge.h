@@ -40,10 +40,6 @@ class Bridge final : public ControlLink {
   explicit Bridge(std::filesystem::path control_path, BridgeTiming timing = {},
                   LaunchOptions launch_options = {});
   ~Bridge() override;
-  Bridge(Bridge&&) noexcept;
-  Bridge& operator=(Bridge&&) noexcept;
-
-  const std::filesystem::path& control_path() const { return control_path_; }
 
   std::expected<json::JsonValue, BridgeError> request(std::string_view method,
                                                       json::JsonValue params,
@@ -51,6 +47,7 @@ class Bridge final : public ControlLink {
   std::expected<json::JsonValue, BridgeError> exec_tool(std::string_view tool, json::JsonValue args,
                                                         Seconds timeout) override;
   std::expected<void, BridgeError> launch() override;
+  const std::filesystem::path& control_path() const override { return control_path_; }
 
   // A "ping" answered with "ready": true.
   bool is_ready();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,8 @@ class ControlLink {
                                                                 Seconds timeout) = 0;
   // Starts the application unless it is running, then waits until it is ready.
   virtual std::expected<void, BridgeError> launch() = 0;
+  // Where the link finds the application's control file.
+  virtual const std::filesystem::path& control_path() const = 0;
 };
 
 // Fixed time-outs of the control protocol.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bridge/bridge.h"
 #include "bridge/control_path.h"
 #include "json/utf8.h"
 #include "version/version.h"

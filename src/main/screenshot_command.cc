@@ -32,11 +32,11 @@ std::expected<void, int> write_file(const std::string& path, std::string_view by
 
 }  // namespace
 
-CommandResult screenshot_command(bridge::Bridge& bridge, std::uint64_t tool_timeout,
+CommandResult screenshot_command(bridge::ControlLink& link, std::uint64_t tool_timeout,
                                  Arguments& args) {
   const std::optional<std::string> out = take_option(args, "--out");
   if (!out) return std::unexpected(usage_error("screenshot --out FILE.png"));
-  auto answer = bridge.exec_tool("screenshot", json::JsonObject{}, tool_timeout);
+  auto answer = link.exec_tool("screenshot", json::JsonObject{}, tool_timeout);
   if (!answer) return std::unexpected(std::move(answer.error()));
   if (const json::JsonValue* error = answer->get("error")) {
     return std::unexpected(

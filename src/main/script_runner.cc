@@ -88,7 +88,7 @@ std::expected<json::JsonValue, bridge::BridgeError> run_script(bridge::ControlLi
   return records;
 }
 
-CommandResult run_command(bridge::Bridge& bridge, std::uint64_t tool_timeout, Arguments& args) {
+CommandResult run_command(bridge::ControlLink& link, std::uint64_t tool_timeout, Arguments& args) {
   if (args.empty()) return std::unexpected(usage_error("run <script.jsonl>"));
   const std::string& path = args.front();
   auto script = bridge::read_whole_file(path);
@@ -98,7 +98,7 @@ CommandResult run_command(bridge::Bridge& bridge, std::uint64_t tool_timeout, Ar
   if (!json::is_valid_utf8(*script)) {
     return std::unexpected(bridge::BridgeError::io(path + ": stream did not contain valid UTF-8"));
   }
-  return run_script(bridge, *script, tool_timeout);
+  return run_script(link, *script, tool_timeout);
 }
 
 }  // namespace brelvo::cli

@@ -32,9 +32,8 @@ std::string method_of(const JsonValue& message) {
 
 }  // namespace
 
-McpServer::McpServer(std::unique_ptr<bridge::ControlLink> link, bridge::Seconds tool_timeout,
-                     int output_fd)
-    : link_(std::move(link)), tool_timeout_(tool_timeout), output_fd_(output_fd) {}
+McpServer::McpServer(bridge::ControlLink& link, bridge::Seconds tool_timeout, int output_fd)
+    : link_(link), tool_timeout_(tool_timeout), output_fd_(output_fd) {}
 
 void McpServer::run(int input_fd) {
   LineReader reader(input_fd);
@@ -106,9 +105,9 @@ void McpServer::send_error(json::JsonValue id, std::int64_t code, std::string me
   send_message(answer);
 }
 
-void run_mcp_server(std::unique_ptr<bridge::ControlLink> link, bridge::Seconds tool_timeout,
-                    int input_fd, int output_fd) {
-  McpServer server(std::move(link), tool_timeout, output_fd);
+void run_mcp_server(bridge::ControlLink& link, bridge::Seconds tool_timeout, int input_fd,
+                    int output_fd) {
+  McpServer server(link, tool_timeout, output_fd);
   server.run(input_fd);
 }
 

@@ -2,7 +2,7 @@
 // messages, one per line, answers each in order with one compact line, and
 // relays tool calls to the desktop application over the control link.
 //
-//   run_mcp_server(std::make_unique<bridge::Bridge>(control_path), 180);   // stdin -> stdout
+//   run_mcp_server(bridge, 180);   // stdin -> stdout, requests over the bridge
 //
 //   in:  {"jsonrpc":"2.0","id":1,"method":"ping"}
 //   out: {"id":1,"jsonrpc":"2.0","result":{}}
@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +25,8 @@ inline constexpr std::int64_t kMethodNotFound = -32601;
 
 class McpServer {
  public:
-  McpServer(std::unique_ptr<bridge::ControlLink> link, bridge::Seconds tool_timeout, int output_fd);
+  // The link is borrowed for the server's lifetime.
+  McpServer(bridge::ControlLink& link, bridge::Seconds tool_timeout, int output_fd);
 
   // Serves the input's lines until it ends, a read fails or a line is not
   // valid UTF-8.
@@ -51,16 +51,15 @@ class McpServer {
   json::JsonValue call_tool(json::JsonValue params);
   json::JsonValue launch_brelvo();
 
-  std::unique_ptr<bridge::ControlLink> link_;
+  bridge::ControlLink& link_;
   bridge::Seconds tool_timeout_;
   int output_fd_;
   bool tools_relayed_ = false;
 };
 
-// The "mcp" command: serves until the input ends, then drops the server and
-// the control link with it. Never fails; every problem is reported to the
-// client on the output.
-void run_mcp_server(std::unique_ptr<bridge::ControlLink> link, bridge::Seconds tool_timeout,
-                    int input_fd = 0, int output_fd = 1);
+// The "mcp" command: serves until the input ends. Never fails; every problem
+// is reported to the client on the output.
+void run_mcp_server(bridge::ControlLink& link, bridge::Seconds tool_timeout, int input_fd = 0,
+                    int output_fd = 1);
 
 }  // namespace brelvo::mcp

@@ -57,7 +57,7 @@ JsonValue take_arguments(JsonValue& params) {
 json::JsonValue McpServer::list_tools() {
   JsonArray tools;
   tools.push_back(launch_tool_record());
-  auto catalogue = link_->request("commands", nullptr, bridge::kCommandsTimeout);
+  auto catalogue = link_.request("commands", nullptr, bridge::kCommandsTimeout);
   JsonArray* entries = catalogue ? catalogue->as_array() : nullptr;
   tools_relayed_ = entries != nullptr;
   if (entries) std::ranges::move(*entries, std::back_inserter(tools));
@@ -69,16 +69,16 @@ json::JsonValue McpServer::list_tools() {
 json::JsonValue McpServer::call_tool(json::JsonValue params) {
   std::string name = tool_name_of(params);
   if (name == kLaunchToolName) return launch_brelvo();
-  auto result = link_->exec_tool(name, take_arguments(params), tool_timeout_);
+  auto result = link_.exec_tool(name, take_arguments(params), tool_timeout_);
   if (!result) return failure_content(result.error());
   return relay_result(std::move(*result));
 }
 
 json::JsonValue McpServer::launch_brelvo() {
-  if (auto launched = link_->launch(); !launched) return failure_content(launched.error());
+  if (auto launched = link_.launch(); !launched) return failure_content(launched.error());
   // Whatever the application answers is its version; a failed ping does not
   // undo a launch that succeeded.
-  auto pong = link_->request("ping", nullptr, bridge::kPingTimeout);
+  auto pong = link_.request("ping", nullptr, bridge::kPingTimeout);
   // The client has not seen the application's tools yet: have it list again.
   if (!tools_relayed_) send_message(tools_list_changed());
   JsonObject payload;

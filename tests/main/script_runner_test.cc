@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_link.h"
 #include "json/json_parse.h"
 #include "json/json_text.h"
+#include "support/fake_link.h"
 
 namespace brelvo::cli {
 namespace {
 
-using testing::FakeLink;
+using test_support::answers_in_turn;
+using test_support::FakeLink;
 
 std::string outcome(FakeLink& link, std::string_view script) {
   auto result = run_script(link, script, 180);
@@ -23,7 +24,7 @@ json::JsonValue json(std::string_view text) {
 
 TEST(ScriptRunner, CountsEveryLineAndSkipsBlanksAndComments) {
   FakeLink link;
-  link.answers.push_back(json(R"({"ok":1})"));
+  link.exec = answers_in_turn({json(R"({"ok":1})")});
   EXPECT_EQ(outcome(link, "# comment\n\n  {\"tool\":\"echo\"}  \n// done\n"),
             R"([{"line":3,"result":{"ok":1},"tool":"echo"}])");
   EXPECT_EQ(link.calls, (std::vector<std::string>{"exec echo {} 180"}));
@@ -67,8 +68,8 @@ TEST(ScriptRunner, LineErrorsNameTheLine) {
 
 TEST(ScriptRunner, ToolFailureStopsWithTheRecordsSoFar) {
   FakeLink link;
-  link.answers.push_back(json(R"({"n":1})"));
-  link.answers.push_back(json(R"({"error":"busy","imageBase64":"QQ=="})"));
+  link.exec =
+      answers_in_turn({json(R"({"n":1})"), json(R"({"error":"busy","imageBase64":"QQ=="})")});
   EXPECT_EQ(
       outcome(link, "{\"tool\":\"a\"}\n{\"tool\":\"b\"}\n{\"tool\":\"c\"}\n"),
       R"(tool_failed: [{"line":1,"result":{"n":1},"tool":"a"},{"line":2,"result":{"error":"busy",)"
@@ -78,7 +79,7 @@ TEST(ScriptRunner, ToolFailureStopsWithTheRecordsSoFar) {
 
 TEST(ScriptRunner, LinkErrorsStopTheRunUnchanged) {
   FakeLink link;
-  link.answers.push_back(std::unexpected(bridge::BridgeError::not_running("down")));
+  link.exec = answers_in_turn({std::unexpected(bridge::BridgeError::not_running("down"))});
   EXPECT_EQ(outcome(link, "{\"tool\":\"a\"}\n{\"tool\":\"b\"}"), "not_running: down");
   EXPECT_EQ(link.calls.size(), 1u);
 }

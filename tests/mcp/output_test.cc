@@ -2,18 +2,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <memory>
 #include <string>
 #include <thread>
 
-#include "fake_link.h"
 #include "fd_io.h"
 #include "mcp/mcp_server.h"
+#include "serve.h"
 
 namespace brelvo::mcp {
 namespace {
 
-using testing::FakeApp;
 using testing::FakeLink;
 
 TEST(McpOutput, ServerKeepsServingAfterTheClientClosedItsEnd) {
@@ -25,9 +23,9 @@ TEST(McpOutput, ServerKeepsServingAfterTheClientClosedItsEnd) {
                            "\n"
                            R"({"id":2,"method":"tools/call","params":{"name":"b"}})"
                            "\n");
-  FakeApp app;
-  run_mcp_server(std::make_unique<FakeLink>(app), 180, input.get(), output.write_end.get());
-  EXPECT_EQ(app.calls, (std::vector<std::string>{"exec a {} 180", "exec b {} 180"}));
+  FakeLink link;
+  run_mcp_server(link, 180, input.get(), output.write_end.get());
+  EXPECT_EQ(link.calls, (std::vector<std::string>{"exec a {} 180", "exec b {} 180"}));
 }
 
 TEST(McpOutput, WholeMessagesReachANonBlockingPipeThatIsOftenFull) {
@@ -42,9 +40,9 @@ TEST(McpOutput, WholeMessagesReachANonBlockingPipeThatIsOftenFull) {
                            "\n"
                            R"({"id":2,"method":"ping"})"
                            "\n");
-  FakeApp app;
-  app.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer { return big; };
-  run_mcp_server(std::make_unique<FakeLink>(app), 180, input.get(), output.write_end.get());
+  FakeLink link;
+  link.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer { return big; };
+  run_mcp_server(link, 180, input.get(), output.write_end.get());
   output.write_end.reset();
   client.join();
 

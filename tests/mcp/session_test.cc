@@ -6,15 +6,15 @@
 #include <string>
 #include <thread>
 
-#include "fake_link.h"
 #include "fd_io.h"
 #include "mcp/initialize.h"
 #include "mcp/mcp_server.h"
+#include "serve.h"
 
 namespace brelvo::mcp {
 namespace {
 
-using testing::FakeApp;
+using testing::FakeLink;
 using testing::serve;
 
 constexpr std::string_view kParseErrorLine =
@@ -22,9 +22,9 @@ constexpr std::string_view kParseErrorLine =
     "\n";
 
 std::string serve_alone(std::string_view input) {
-  FakeApp app;
-  std::string output = serve(input, app);
-  EXPECT_TRUE(app.calls.empty());
+  FakeLink link;
+  std::string output = serve(input, link);
+  EXPECT_TRUE(link.calls.empty());
   return output;
 }
 
@@ -43,14 +43,14 @@ TEST(McpReading, LineEndingsAndBlankLines) {
 }
 
 TEST(McpReading, InvalidUtf8EndsTheSessionKeepingEarlierAnswers) {
-  FakeApp app;
+  FakeLink link;
   std::string output = serve(
       "{\"id\":1,\"method\":\"ping\"}\n"
       "{\"id\":2,\"method\":\"ping\",\"x\":\"\xC3\x28\"}\n"
       "{\"id\":3,\"method\":\"tools/call\",\"params\":{\"name\":\"a\"}}\n",
-      app);
+      link);
   EXPECT_EQ(output, pong("1"));
-  EXPECT_TRUE(app.calls.empty());
+  EXPECT_TRUE(link.calls.empty());
   // A lone continuation byte in an otherwise blank line ends it too.
   EXPECT_EQ(serve_alone("{\"id\":1,\"method\":\"ping\"}\n \x80\n{\"id\":2,\"method\":\"ping\"}\n"),
             pong("1"));
@@ -58,12 +58,12 @@ TEST(McpReading, InvalidUtf8EndsTheSessionKeepingEarlierAnswers) {
 
 TEST(McpReading, MultiMegabyteRequestIsServedWhole) {
   std::string payload(5 * 1024 * 1024, 'p');
-  FakeApp app;
-  app.exec = [](std::string_view, const json::JsonValue& args) -> testing::Answer { return args; };
+  FakeLink link;
+  link.exec = [](std::string_view, const json::JsonValue& args) -> testing::Answer { return args; };
   std::string output =
       serve(R"({"id":7,"method":"tools/call","params":{"name":"echo","arguments":{"s":")" +
                 payload + "\"}}}\n" + R"({"id":8,"method":"ping"})",
-            app);
+            link);
   EXPECT_TRUE(output == R"({"id":7,"jsonrpc":"2.0","result":{"content":[{"text":"{\"s\":\")" +
                             payload + R"(\"}","type":"text"}],"isError":false}})" + "\n" +
                             pong("8"));
@@ -125,7 +125,7 @@ TEST(McpRequests, JsonrpcMemberIsNotExamined) {
 }
 
 TEST(McpRequests, MessagesWithoutIdGetNoAnswerAndDoNothing) {
-  FakeApp app;
+  FakeLink link;
   EXPECT_EQ(serve(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
                   "\n"
                   R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
@@ -138,9 +138,9 @@ TEST(McpRequests, MessagesWithoutIdGetNoAnswerAndDoNothing) {
                   "\n"
                   R"({"method":"unknown"})"
                   "\n",
-                  app),
+                  link),
             "");
-  EXPECT_TRUE(app.calls.empty());
+  EXPECT_TRUE(link.calls.empty());
 }
 
 TEST(McpRequests, BatchesAndBareValuesGetNoAnswer) {
@@ -160,7 +160,7 @@ TEST(McpRequests, FixedAnswers) {
 }
 
 TEST(McpRequests, SlowToolCallHoldsTheLinesAfterItUntilAnswered) {
-  FakeApp app;
+  FakeLink link;
   testing::UniqueFd input =
       testing::memory_file(R"({"id":1,"method":"ping"})"
                            "\n"
@@ -170,12 +170,12 @@ TEST(McpRequests, SlowToolCallHoldsTheLinesAfterItUntilAnswered) {
                            "\n");
   testing::UniqueFd output = testing::memory_file("");
   std::string written_during_call;
-  app.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer {
+  link.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     written_during_call = testing::memory_file_text(output.get());
     return json::JsonValue("done");
   };
-  run_mcp_server(std::make_unique<testing::FakeLink>(app), 180, input.get(), output.get());
+  run_mcp_server(link, 180, input.get(), output.get());
 
   EXPECT_EQ(written_during_call, pong("1"));
   EXPECT_EQ(

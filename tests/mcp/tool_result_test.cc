@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_link.h"
 #include "json/json_text.h"
+#include "serve.h"
 
 namespace brelvo::mcp {
 namespace {

@@ -2,20 +2,19 @@
 // application.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "fake_link.h"
 #include "fd_io.h"
 #include "mcp/mcp_server.h"
+#include "serve.h"
 
 namespace brelvo::mcp {
 namespace {
 
 using bridge::BridgeError;
 using testing::Answer;
-using testing::FakeApp;
+using testing::FakeLink;
 using testing::parse;
 using testing::serve;
 using Calls = std::vector<std::string>;
@@ -61,20 +60,20 @@ std::string call_line(std::string_view params) {
 }
 
 TEST(McpToolsList, WithoutTheApplicationOnlyLaunchIsListed) {
-  FakeApp app;
-  McpServer server(std::make_unique<testing::FakeLink>(app), 180, -1);
+  FakeLink link;
+  McpServer server(link, 180, -1);
   server.handle_message(parse(R"({"id":1,"method":"tools/list"})"));
   EXPECT_FALSE(server.tools_relayed());
-  EXPECT_EQ(serve(kListTools, app), tools_answer("1", ""));
-  EXPECT_EQ(app.calls, (Calls{"request commands null 10", "request commands null 10"}));
+  EXPECT_EQ(serve(kListTools, link), tools_answer("1", ""));
+  EXPECT_EQ(link.calls, (Calls{"request commands null 10", "request commands null 10"}));
 }
 
 TEST(McpToolsList, TheApplicationsCatalogueFollowsUnchanged) {
-  FakeApp app;
-  app.commands = parse(kCatalogue);
+  FakeLink link;
+  link.commands = parse(kCatalogue);
   EXPECT_EQ(serve(std::string(kListTools) + "{\"id\":\"b\",\"method\":\"tools/list\",\"params\":"
                                             "{\"cursor\":\"c\"}}\n",
-                  app),
+                  link),
             tools_answer("1", R"(,{"description":"Find.","inputSchema":{"type":"object"},)"
                               R"("name":"find_elements"},{"name":"launch_brelvo"},7)") +
                 tools_answer("\"b\"", R"(,{"description":"Find.","inputSchema":{"type":"object"},)"
@@ -82,60 +81,60 @@ TEST(McpToolsList, TheApplicationsCatalogueFollowsUnchanged) {
 }
 
 TEST(McpToolsList, RelayedFlagFollowsTheLatestList) {
-  FakeApp app;
-  McpServer server(std::make_unique<testing::FakeLink>(app), 180, -1);
+  FakeLink link;
+  McpServer server(link, 180, -1);
   json::JsonValue list = parse(kListTools);
-  app.commands = parse("[]");
+  link.commands = parse("[]");
   server.handle_message(list);
   EXPECT_TRUE(server.tools_relayed());
-  app.commands = parse(R"({"tools":[]})");
+  link.commands = parse(R"({"tools":[]})");
   server.handle_message(list);
   EXPECT_FALSE(server.tools_relayed());
-  app.commands = parse("[]");
+  link.commands = parse("[]");
   server.handle_message(list);
-  app.commands = std::unexpected(BridgeError::timeout("no answer"));
+  link.commands = std::unexpected(BridgeError::timeout("no answer"));
   server.handle_message(list);
   EXPECT_FALSE(server.tools_relayed());
 }
 
 TEST(McpToolsCall, RelaysNameArgumentsAndTheToolTimeout) {
-  FakeApp app;
-  app.exec = [](std::string_view, const json::JsonValue&) -> Answer {
+  FakeLink link;
+  link.exec = [](std::string_view, const json::JsonValue&) -> Answer {
     return parse(R"({"count":2,"ids":["a","b"]})");
   };
   EXPECT_EQ(serve(call_line(R"({"name":"find_elements","arguments":{"type":"IfcWall","n":1.5}})"),
-                  app, 30),
+                  link, 30),
             text_answer("5", R"({\"count\":2,\"ids\":[\"a\",\"b\"]})", false));
-  EXPECT_EQ(app.calls, (Calls{R"(exec find_elements {"n":1.5,"type":"IfcWall"} 30)"}));
+  EXPECT_EQ(link.calls, (Calls{R"(exec find_elements {"n":1.5,"type":"IfcWall"} 30)"}));
 }
 
 TEST(McpToolsCall, ArgumentsThatAreNotAnObjectBecomeEmpty) {
-  FakeApp app;
+  FakeLink link;
   for (std::string_view params :
        {R"({"name":"t","arguments":[1]})", R"({"name":"t","arguments":"a=b"})",
         R"({"name":"t","arguments":null})", R"({"name":"t"})"}) {
-    serve(call_line(params), app);
+    serve(call_line(params), link);
   }
-  EXPECT_EQ(app.calls, Calls(4, "exec t {} 180"));
+  EXPECT_EQ(link.calls, Calls(4, "exec t {} 180"));
 }
 
 TEST(McpToolsCall, MissingOrOddNameIsRelayedAsEmpty) {
-  FakeApp app;
+  FakeLink link;
   serve(R"({"id":5,"method":"tools/call"})"
         "\n" +
             call_line(R"({"name":7,"arguments":{"a":1}})") + call_line("[]") +
             call_line(R"({"name":"Launch_brelvo"})"),
-        app);
-  EXPECT_EQ(app.calls, (Calls{"exec  {} 180", R"(exec  {"a":1} 180)", "exec  {} 180",
-                              "exec Launch_brelvo {} 180"}));
+        link);
+  EXPECT_EQ(link.calls, (Calls{"exec  {} 180", R"(exec  {"a":1} 180)", "exec  {} 180",
+                               "exec Launch_brelvo {} 180"}));
 }
 
 TEST(McpToolsCall, ImageResultGivesTextThenImageItem) {
-  FakeApp app;
-  app.exec = [](std::string_view, const json::JsonValue&) -> Answer {
+  FakeLink link;
+  link.exec = [](std::string_view, const json::JsonValue&) -> Answer {
     return parse(R"({"imageBase64":"iVBORw0KGgo=","width":640,"height":480})");
   };
-  EXPECT_EQ(serve(call_line(R"({"name":"screenshot"})"), app),
+  EXPECT_EQ(serve(call_line(R"({"name":"screenshot"})"), link),
             R"({"id":5,"jsonrpc":"2.0","result":{"content":[)"
             R"({"text":"{\"height\":480,\"width\":640}","type":"text"},)"
             R"({"data":"iVBORw0KGgo=","mimeType":"image/png","type":"image"}],"isError":false}})"
@@ -143,48 +142,48 @@ TEST(McpToolsCall, ImageResultGivesTextThenImageItem) {
 }
 
 TEST(McpToolsCall, ToolErrorsAndLinkFailuresAreToolResults) {
-  FakeApp app;
-  app.exec = [](std::string_view tool, const json::JsonValue&) -> Answer {
+  FakeLink link;
+  link.exec = [](std::string_view tool, const json::JsonValue&) -> Answer {
     if (tool == "fails") return parse(R"({"error":"no such element"})");
     if (tool == "loading") return std::unexpected(BridgeError::coded("not_ready", "loading"));
     return std::unexpected(BridgeError::not_running("Brelvo is not running."));
   };
   EXPECT_EQ(serve(call_line(R"({"name":"fails"})") + call_line(R"({"name":"loading"})") +
                       call_line(R"({"name":"down"})"),
-                  app),
+                  link),
             text_answer("5", R"({\"error\":\"no such element\"})", true) +
                 text_answer("5", "loading Wait a few seconds and retry.", true) +
                 text_answer("5", "Brelvo is not running. Call launch_brelvo to start it.", true));
 }
 
 TEST(McpLaunch, NotifiesBeforeTheAnswerWhileToolsAreNotRelayed) {
-  FakeApp app;
-  app.ping = parse(R"({"ready":true,"version":"1.2.0"})");
-  EXPECT_EQ(serve(std::string(kLaunch) + std::string(kLaunch), app),
+  FakeLink link;
+  link.ping = parse(R"({"ready":true,"version":"1.2.0"})");
+  EXPECT_EQ(serve(std::string(kLaunch) + std::string(kLaunch), link),
             std::string(kListChangedLine) +
                 launched_answer(R"({\"ready\":true,\"version\":\"1.2.0\"})") +
                 std::string(kListChangedLine) +
                 launched_answer(R"({\"ready\":true,\"version\":\"1.2.0\"})"));
-  EXPECT_EQ(app.calls, (Calls{"launch", "request ping null 5", "launch", "request ping null 5"}));
+  EXPECT_EQ(link.calls, (Calls{"launch", "request ping null 5", "launch", "request ping null 5"}));
 }
 
 TEST(McpLaunch, NoNotificationOnceTheCatalogueWasListed) {
-  FakeApp app;
-  app.ping = parse("true");
-  app.commands = parse(kCatalogue);
-  std::string output = serve(std::string(kListTools) + std::string(kLaunch), app);
+  FakeLink link;
+  link.ping = parse("true");
+  link.commands = parse(kCatalogue);
+  std::string output = serve(std::string(kListTools) + std::string(kLaunch), link);
   EXPECT_EQ(output.substr(output.find('\n') + 1), launched_answer("true"));
 }
 
 TEST(McpLaunch, NotifiesAgainOnceAListFoundTheApplicationGone) {
-  FakeApp app;
-  app.ping = parse("true");
-  app.commands = parse("[]");
+  FakeLink link;
+  link.ping = parse("true");
+  link.commands = parse("[]");
   testing::UniqueFd output = testing::memory_file("");
-  McpServer server(std::make_unique<testing::FakeLink>(app), 180, output.get());
+  McpServer server(link, 180, output.get());
   server.handle_message(parse(kListTools));
   server.handle_message(parse(kLaunch));
-  app.commands = std::unexpected(BridgeError::not_running("closed"));
+  link.commands = std::unexpected(BridgeError::not_running("closed"));
   server.handle_message(parse(kListTools));
   server.handle_message(parse(kLaunch));
   EXPECT_EQ(testing::memory_file_text(output.get()),
@@ -193,20 +192,20 @@ TEST(McpLaunch, NotifiesAgainOnceAListFoundTheApplicationGone) {
 }
 
 TEST(McpLaunch, FailedPingStillSucceedsWithNullApp) {
-  FakeApp app;
-  app.ping = std::unexpected(BridgeError::timeout("no answer"));
-  EXPECT_EQ(serve(kLaunch, app), std::string(kListChangedLine) + launched_answer("null"));
+  FakeLink link;
+  link.ping = std::unexpected(BridgeError::timeout("no answer"));
+  EXPECT_EQ(serve(kLaunch, link), std::string(kListChangedLine) + launched_answer("null"));
 }
 
 TEST(McpLaunch, FailedLaunchIsAToolErrorWithoutNotification) {
-  FakeApp app;
-  app.launch = std::unexpected(BridgeError::not_running("Brelvo Desktop executable not found"));
-  EXPECT_EQ(serve(kLaunch, app),
+  FakeLink link;
+  link.launched = std::unexpected(BridgeError::not_running("Brelvo Desktop executable not found"));
+  EXPECT_EQ(serve(kLaunch, link),
             text_answer("2", "Brelvo Desktop executable not found Call launch_brelvo to start it.",
                         true));
-  app.launch = std::unexpected(BridgeError::timeout("not ready after 120 s"));
-  EXPECT_EQ(serve(kLaunch, app), text_answer("2", "not ready after 120 s", true));
-  EXPECT_EQ(app.calls, (Calls{"launch", "launch"}));
+  link.launched = std::unexpected(BridgeError::timeout("not ready after 120 s"));
+  EXPECT_EQ(serve(kLaunch, link), text_answer("2", "not ready after 120 s", true));
+  EXPECT_EQ(link.calls, (Calls{"launch", "launch"}));
 }
 
 }  // namespace
