@@ -1,5 +1,5 @@
-// The connection's line reader fed from a socket pair in arbitrary pieces:
-// the lines it gives, joined, are exactly the bytes sent.
+// The line reader, as the connection uses it, fed from a socket pair in
+// arbitrary pieces: the lines it gives, joined, are exactly the bytes sent.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "bridge/line_reader.h"
+#include "platform/line_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   int fds[2];
@@ -24,15 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ::shutdown(fds[0], SHUT_WR);
   });
-  brelvo::bridge::LineReader reader(fds[1]);
+  brelvo::platform::LineReader reader(fds[1], brelvo::platform::LineEnding::kKept);
   std::string joined;
   for (;;) {
     auto line = reader.read_line();
     if (!line) std::abort();
-    if (line->empty()) break;
-    const std::size_t feed = line->find('\n');
-    if (feed != std::string::npos && feed + 1 != line->size()) std::abort();
-    joined += *line;
+    if (!*line) break;
+    const std::size_t feed = (*line)->find('\n');
+    if ((*line)->empty() || (feed != std::string::npos && feed + 1 != (*line)->size()))
+      std::abort();
+    joined += **line;
   }
   writer.join();
   ::close(fds[0]);

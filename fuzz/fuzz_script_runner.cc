@@ -1,9 +1,13 @@
-// The script runner on any UTF-8 script, against a link that echoes the
+// The script runner on any UTF-8 script file, against a link that echoes the
 // arguments back (or fails on a tool named "fail"): it never crashes, calls
 // the link at most once per line, and its records name lines in order.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "json/json_text.h"
 #include "json/utf8.h"
@@ -27,9 +31,15 @@ brelvo::test_support::Answer echo(std::string_view tool, const brelvo::json::Jso
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view script(reinterpret_cast<const char*>(data), size);
   if (!brelvo::json::is_valid_utf8(script)) return -1;
+  // Read from a file, as `run` reads it.
+  const int fd = ::memfd_create("script.jsonl", MFD_CLOEXEC);
+  if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  auto script_lines = brelvo::cli::read_script("/proc/self/fd/" + std::to_string(fd));
+  ::close(fd);
+  if (!script_lines) std::abort();
   brelvo::test_support::FakeLink link;
   link.exec = echo;
-  auto records = brelvo::cli::run_script(link, script, 180);
+  auto records = brelvo::cli::run_script(link, *script_lines, 180);
   const std::size_t lines =
       static_cast<std::size_t>(std::count(script.begin(), script.end(), '\n')) + 1;
   if (link.calls.size() > lines) std::abort();

@@ -5,10 +5,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <thread>
 
 #include "options.h"
+#include "platform/clock.h"
+#include "platform/system_error.h"
 #include "server.h"
 
 namespace {
@@ -49,12 +49,13 @@ int main(int argc, char** argv) {
 
   const int startup_delay_ms = options->startup_delay_ms;
   brelvo::sim::Server server(std::move(*options), startup);
-  if (!server.listen()) {
-    std::fprintf(stderr, "brelvo-sim: cannot listen on 127.0.0.1: %s\n", std::strerror(errno));
+  if (auto listening = server.listen(); !listening) {
+    std::fprintf(stderr, "brelvo-sim: cannot listen on 127.0.0.1: %s\n",
+                 brelvo::platform::system_error_text(listening.error()).c_str());
     return 1;
   }
   server.start_accepting();
-  std::this_thread::sleep_for(std::chrono::milliseconds(startup_delay_ms));
+  brelvo::platform::sleep_for(std::chrono::milliseconds(startup_delay_ms));
   if (!server.write_control_file()) {
     std::fprintf(stderr, "brelvo-sim: cannot write the control file\n");
     return 1;

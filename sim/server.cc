@@ -1,21 +1,22 @@
 #include "server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <thread>
 
+#include "bridge/control_file.h"
 #include "bridge/control_path.h"
-#include "json/json_parse.h"
-#include "json/json_text.h"
+#include "bridge/control_protocol.h"
+#include "platform/clock.h"
+#include "platform/fd_io.h"
+#include "platform/files.h"
+#include "platform/line_reader.h"
+#include "platform/process.h"
+#include "platform/sockets.h"
 #include "version/version.h"
 
 namespace brelvo::sim {
@@ -28,44 +29,12 @@ std::string random_token() {
   return token;
 }
 
-std::string own_executable() {
-  std::error_code ec;
-  auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : path.string();
-}
-
 void sleep_ms(int ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  platform::sleep_for(std::chrono::milliseconds(ms));
 }
 
 bool send_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-std::string success_line(json::JsonValue result) {
-  json::JsonObject answer;
-  answer.insert("ok", true);
-  answer.insert("result", std::move(result));
-  std::string text;
-  json::append_compact_text(text, answer);
-  text.push_back('\n');
-  return text;
-}
-
-std::string error_line(std::string code, std::string message) {
-  json::JsonObject error;
-  error.insert("code", std::move(code));
-  error.insert("message", std::move(message));
-  json::JsonObject answer;
-  answer.insert("ok", false);
-  answer.insert("error", std::move(error));
-  return json::to_compact_text(answer) + "\n";
+  return platform::send_all(fd, bytes).has_value();
 }
 
 }  // namespace
@@ -80,37 +49,25 @@ Server::Server(SimOptions options, StartupState startup)
   }
 }
 
-bool Server::listen() {
-  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) return false;
-  const int one = 1;
-  ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(options_.port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
-  if (::listen(listen_fd_, 64) != 0) return false;
-  socklen_t length = sizeof address;
-  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  return true;
+std::expected<void, int> Server::listen() {
+  auto listener = platform::listen_loopback(options_.port);
+  if (!listener) return std::unexpected(listener.error());
+  auto port = platform::local_port(listener->get());
+  if (!port) return std::unexpected(port.error());
+  listener_ = std::move(*listener);
+  port_ = *port;
+  return {};
 }
 
 bool Server::write_control_file() {
-  json::JsonObject control;
-  control.insert("protocol", kControlProtocol);
-  control.insert("port", port_);
-  control.insert("token", current_token());
-  control.insert("exe", own_executable());
+  const bridge::ControlFile control{
+      .token = current_token(),
+      .exe = platform::own_executable_path().value_or(std::filesystem::path()).string(),
+      .port = port_};
   std::error_code ec;
   std::filesystem::create_directories(options_.control_path.parent_path(), ec);
   const std::filesystem::path temporary = options_.control_path.string() + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << json::to_indented_text(control) << '\n';
-    if (!out.flush()) return false;
-  }
+  if (!platform::write_whole_file(temporary, bridge::control_file_text(control))) return false;
   std::filesystem::rename(temporary, options_.control_path, ec);
   return !ec;
 }
@@ -123,18 +80,13 @@ void Server::remove_control_file() {
 void Server::start_accepting() {
   std::thread([this] {
     for (;;) {
-      const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) {
-        if (errno == EINTR || errno == ECONNABORTED) continue;
-        return;
-      }
-      const int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      auto connection = platform::accept_connection(listener_.get());
+      if (!connection) return;
       if (!options_.connections_log_path.empty()) {
         std::lock_guard lock(mutex_);
         std::ofstream(options_.connections_log_path, std::ios::app) << "connection\n";
       }
-      std::thread([this, fd] { serve_connection(fd); }).detach();
+      std::thread([this, fd = std::move(*connection)] { serve_connection(fd.get()); }).detach();
     }
   }).detach();
 }
@@ -151,61 +103,41 @@ void Server::log_request(const std::string& line) {
 }
 
 void Server::serve_connection(int fd) {
-  std::string pending;
-  char buffer[65536];
+  platform::LineReader reader(fd, platform::LineEnding::kKept);
   for (;;) {
-    std::size_t newline;
-    while ((newline = pending.find('\n')) == std::string::npos) {
-      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ::close(fd);
-        return;
-      }
-      pending.append(buffer, static_cast<std::size_t>(n));
-    }
-    std::string line = pending.substr(0, newline + 1);
-    pending.erase(0, newline + 1);
-    log_request(line);
+    const auto line = reader.read_line();
+    // A line that the client did not finish is never answered.
+    if (!line || !*line || !(*line)->ends_with('\n')) return;
+    log_request(**line);
     const std::uint64_t number = ++requests_;
-    const std::string text = answer(line, number);
+    const std::string text = answer(**line, number);
     const bool keep_open = write_answer(fd, text, number);
     after_request(number);
-    if (!keep_open) {
-      ::close(fd);
-      return;
-    }
+    if (!keep_open) return;
   }
 }
 
 std::string Server::answer(const std::string& line, std::uint64_t number) {
-  auto request = json::parse_json(line);
-  if (!request)
-    return error_line("bad_request", "not a JSON request: " + request.error().message());
-  const json::JsonValue* token = request->get("token");
-  if (!token || !token->is_string() || std::string_view(*token->as_string()) != current_token()) {
-    return error_line("unauthorized", "wrong or missing token");
+  auto request = bridge::read_request(line);
+  if (!request) {
+    return bridge::error_line("bad_request", "not a JSON request: " + request.error().message());
+  }
+  if (request->token != current_token()) {
+    return bridge::error_line("unauthorized", "wrong or missing token");
   }
   if (number <= static_cast<std::uint64_t>(options_.not_ready_error)) {
-    return error_line("not_ready", "Brelvo is still starting");
+    return bridge::error_line("not_ready", "Brelvo is still starting");
   }
-  const json::JsonValue* method = request->get("method");
-  const std::string name =
-      method && method->is_string() ? std::string(*method->as_string()) : std::string();
-  if (name == "ping") return success_line(ping_result());
-  if (name == "commands") return success_line(workspace_.catalogue());
-  if (name != "exec") return error_line("unknown_method", "unknown method: " + name);
-  const json::JsonValue* params = request->get("params");
-  const json::JsonValue* tool = params ? params->get("tool") : nullptr;
-  const json::JsonValue* args = params ? params->get("args") : nullptr;
-  const std::string tool_name =
-      tool && tool->is_string() ? std::string(*tool->as_string()) : std::string();
-  if (auto delay = options_.tool_delays_ms.find(tool_name);
+  const std::string& name = request->method;
+  if (name == "ping") return bridge::result_line(ping_result());
+  if (name == "commands") return bridge::result_line(workspace_.catalogue());
+  if (name != "exec") return bridge::error_line("unknown_method", "unknown method: " + name);
+  bridge::ExecCall call = bridge::read_exec_params(std::move(request->params));
+  if (auto delay = options_.tool_delays_ms.find(call.tool);
       delay != options_.tool_delays_ms.end()) {
     sleep_ms(delay->second);
   }
-  return success_line(
-      workspace_.run_tool(tool_name, args ? *args : json::JsonValue(json::JsonObject{})));
+  return bridge::result_line(workspace_.run_tool(call.tool, call.args));
 }
 
 json::JsonValue Server::ping_result() {

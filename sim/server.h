@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <expected>
 #include <mutex>
 #include <string>
 
 #include "model.h"
 #include "options.h"
+#include "platform/unique_fd.h"
 
 namespace brelvo::sim {
 
@@ -16,8 +18,8 @@ class Server {
  public:
   Server(SimOptions options, StartupState startup);
 
-  // Binds 127.0.0.1; false (with errno set) when that fails.
-  bool listen();
+  // Binds 127.0.0.1; the errno when that fails.
+  std::expected<void, int> listen();
   std::uint16_t port() const { return port_; }
   // Writes the control file atomically (temp file, then rename).
   bool write_control_file();
@@ -38,7 +40,7 @@ class Server {
 
   SimOptions options_;
   Workspace workspace_;
-  int listen_fd_ = -1;
+  platform::UniqueFd listener_;
   std::uint16_t port_ = 0;
   std::mutex mutex_;  // token and the log files
   std::string token_;

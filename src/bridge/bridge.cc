@@ -1,13 +1,14 @@
 #include "bridge/bridge.h"
 
 #include <cerrno>
-#include <thread>
 
 #include "bridge/connection.h"
 #include "bridge/control_file.h"
 #include "bridge/control_protocol.h"
 #include "bridge/launcher.h"
 #include "json/utf8.h"
+#include "platform/clock.h"
+#include "platform/process.h"
 
 namespace brelvo::bridge {
 
@@ -71,7 +72,9 @@ std::expected<void, BridgeError> Bridge::launch() {
   // An application that answers at all is starting up: wait, start nothing.
   if (!request("ping", nullptr, kPingTimeout)) {
     const std::filesystem::path own_executable =
-        launch_options_.own_executable ? *launch_options_.own_executable : running_executable();
+        launch_options_.own_executable
+            ? *launch_options_.own_executable
+            : platform::own_executable_path().value_or(std::filesystem::path());
     if (auto started = start_application(own_executable, control_path_); !started) {
       return started;
     }
@@ -119,12 +122,12 @@ std::expected<std::string, Bridge::Failure> Bridge::receive_answer(Seconds timeo
   std::optional<Failure> failure;
   if (!line) {
     failure = Failure{receive_error(line.error(), timeout)};
-  } else if (line->empty()) {
+  } else if (!*line) {
     failure = Failure{BridgeError::io("Brelvo closed the connection")};
-  } else if (!json::is_valid_utf8(*line)) {
+  } else if (!json::is_valid_utf8(**line)) {
     failure = Failure{BridgeError::io("stream did not contain valid UTF-8"), true};
   }
-  if (!failure) return std::move(*line);
+  if (!failure) return std::move(**line);
   drop_connection();
   return std::unexpected(std::move(*failure));
 }
@@ -137,7 +140,7 @@ std::expected<void, BridgeError> Bridge::wait_until_ready() {
       return std::unexpected(BridgeError::timeout("Brelvo did not become ready within " +
                                                   std::to_string(limit.count()) + " s"));
     }
-    std::this_thread::sleep_for(timing_.launch_poll_interval);
+    platform::sleep_for(timing_.launch_poll_interval);
     // The application writes a new control file when it starts.
     drop_connection();
     if (is_ready()) return {};

@@ -1,6 +1,6 @@
 #include "bridge/bridge_error.h"
 
-#include <system_error>
+#include "platform/system_error.h"
 
 namespace brelvo::bridge {
 
@@ -20,8 +20,10 @@ BridgeError BridgeError::io(std::string message) {
   return {Kind::kIo, "io", std::move(message)};
 }
 
-BridgeError BridgeError::from_errno(int errnum) {
-  return io(system_error_text(errnum));
+BridgeError BridgeError::from_errno(int errnum, std::string_view subject) {
+  std::string message = platform::system_error_text(errnum);
+  if (!subject.empty()) message.insert(0, std::string(subject) + ": ");
+  return io(std::move(message));
 }
 
 json::JsonValue BridgeError::to_json() const {
@@ -48,10 +50,6 @@ int BridgeError::exit_code() const {
       return kErrorExit;
   }
   return kErrorExit;
-}
-
-std::string system_error_text(int errnum) {
-  return std::generic_category().message(errnum) + " (os error " + std::to_string(errnum) + ")";
 }
 
 }  // namespace brelvo::bridge

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "json/json_value.h"
 
@@ -22,8 +23,9 @@ class BridgeError {
   static BridgeError coded(std::string code, std::string message);
   static BridgeError timeout(std::string message);
   static BridgeError io(std::string message);
-  // An io error whose message is system_error_text(errnum).
-  static BridgeError from_errno(int errnum);
+  // An io error whose message is the system's text of errnum, after the
+  // subject and ": " when there is one.
+  static BridgeError from_errno(int errnum, std::string_view subject = {});
 
   Kind kind() const { return kind_; }
   // "not_running", "timeout", "io", or the carried code.
@@ -43,8 +45,5 @@ class BridgeError {
   std::string code_;
   std::string message_;
 };
-
-// "No such file or directory (os error 2)".
-std::string system_error_text(int errnum);
 
 }  // namespace brelvo::bridge

@@ -3,19 +3,19 @@
 // written unbuffered through a duplicate descriptor of the same socket.
 #pragma once
 
-#include <sys/time.h>
-
 #include <chrono>
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "bridge/bridge_error.h"
 #include "bridge/control_link.h"
-#include "bridge/line_reader.h"
-#include "bridge/unique_fd.h"
+#include "platform/line_reader.h"
+#include "platform/unique_fd.h"
 
 namespace brelvo::bridge {
 
@@ -34,21 +34,23 @@ class Connection {
   // Each receive waits at most the request time-out plus the grace; a limit
   // too large to represent waits without end. Failing to set it is harmless.
   void set_receive_limit(Seconds request_timeout, std::chrono::milliseconds grace);
-  std::expected<std::string, int> read_line() { return reader_.read_line(); }
+  // The next answer line with its line feed, or nothing once the
+  // application has closed the connection.
+  std::expected<std::optional<std::string>, int> read_line() { return reader_.read_line(); }
 
  private:
-  Connection(UniqueFd socket, UniqueFd writer, std::string token)
+  Connection(platform::UniqueFd socket, platform::UniqueFd writer, std::string token)
       : socket_(std::move(socket)),
         writer_(std::move(writer)),
-        reader_(socket_.get()),
+        reader_(socket_.get(), platform::LineEnding::kKept),
         token_(std::move(token)) {}
 
-  UniqueFd socket_;
-  UniqueFd writer_;
-  LineReader reader_;
+  platform::UniqueFd socket_;
+  platform::UniqueFd writer_;
+  platform::LineReader reader_;
   std::string token_;
-  timeval limit_{};
-  bool limit_set_ = false;
+  // The receive limit last set, to skip setting the same one again.
+  std::optional<std::pair<Seconds, std::chrono::milliseconds>> limit_;
 };
 
 }  // namespace brelvo::bridge

@@ -1,8 +1,9 @@
 #include "bridge/control_file.h"
 
-#include "bridge/file_io.h"
 #include "json/json_parse.h"
+#include "json/json_text.h"
 #include "json/utf8.h"
+#include "platform/files.h"
 #include "version/version.h"
 
 namespace brelvo::bridge {
@@ -22,7 +23,7 @@ std::optional<std::string> string_member(const json::JsonValue& file, std::strin
 }
 
 std::expected<std::string, BridgeError> read_utf8_text(const std::filesystem::path& path) {
-  auto text = read_whole_file(path);
+  auto text = platform::read_whole_file(path);
   if (!text || !json::is_valid_utf8(*text)) {
     return std::unexpected(
         BridgeError::not_running("Brelvo is not running (no " + json::path_text_lossy(path) + ")"));
@@ -51,6 +52,18 @@ std::expected<ControlFile, BridgeError> read_control_file(const std::filesystem:
       .exe = string_member(*file, "exe"),
       .port = static_cast<std::uint16_t>(unsigned_member(*file, "port") % 65536),
   };
+}
+
+std::string control_file_text(const ControlFile& control) {
+  json::JsonObject file;
+  if (control.exe) file.insert("exe", *control.exe);
+  file.insert("port", control.port);
+  file.insert("protocol", kControlProtocol);
+  file.insert("token", control.token);
+  std::string text;
+  json::append_indented_text(text, file);
+  text.push_back('\n');
+  return text;
 }
 
 }  // namespace brelvo::bridge

@@ -1,5 +1,6 @@
 // The application's control file: where its control port is and which token
-// it expects. Read afresh for every new connection, never cached.
+// it expects. Read afresh for every new connection, never cached; written by
+// the application (here, by the simulator) through control_file_text.
 //
 //   {"protocol":1,"port":51234,"token":"abc","exe":"/opt/app/brelvo"}
 //   read_control_file(path) -> ControlFile{token "abc", exe "/opt/app/brelvo", port 51234}
@@ -26,5 +27,9 @@ struct ControlFile {
 // A file that cannot be read as UTF-8 text means the application is not
 // running (not_running); a malformed file or another protocol version is io.
 std::expected<ControlFile, BridgeError> read_control_file(const std::filesystem::path& path);
+
+// The file's text for this protocol version: the indented form of its
+// members and a line feed.
+std::string control_file_text(const ControlFile& control);
 
 }  // namespace brelvo::bridge

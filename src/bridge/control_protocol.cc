@@ -14,6 +14,13 @@ std::string string_or(const json::JsonValue* object, std::string_view key,
   return std::string(text ? std::string_view(*text) : fallback);
 }
 
+std::string compact_line(const json::JsonValue& value) {
+  std::string line;
+  json::append_compact_text(line, value);
+  line.push_back('\n');
+  return line;
+}
+
 }  // namespace
 
 std::string request_line(std::uint64_t id, std::string_view method, const json::JsonValue& params,
@@ -53,6 +60,38 @@ std::expected<json::JsonValue, BridgeError> answer_result(std::string_view line)
 
 bool is_unauthorized(const BridgeError& error) {
   return error.kind() == BridgeError::Kind::kCoded && error.code() == "unauthorized";
+}
+
+std::expected<Request, json::JsonParseError> read_request(std::string_view line) {
+  auto request = json::parse_json(line);
+  if (!request) return std::unexpected(std::move(request.error()));
+  std::optional<json::JsonValue> params = request->remove("params");
+  return Request{.method = string_or(&*request, "method", ""),
+                 .params = params ? std::move(*params) : json::JsonValue(),
+                 .token = string_or(&*request, "token", "")};
+}
+
+ExecCall read_exec_params(json::JsonValue params) {
+  std::optional<json::JsonValue> args = params.remove("args");
+  return ExecCall{.tool = string_or(&params, "tool", ""),
+                  .args = args ? std::move(*args) : json::JsonObject{}};
+}
+
+std::string result_line(json::JsonValue result) {
+  json::JsonObject answer;
+  answer.insert("ok", true);
+  answer.insert("result", std::move(result));
+  return compact_line(answer);
+}
+
+std::string error_line(std::string code, std::string message) {
+  json::JsonObject error;
+  error.insert("code", std::move(code));
+  error.insert("message", std::move(message));
+  json::JsonObject answer;
+  answer.insert("error", std::move(error));
+  answer.insert("ok", false);
+  return compact_line(answer);
 }
 
 }  // namespace brelvo::bridge

@@ -17,14 +17,11 @@ namespace brelvo::bridge {
 std::optional<std::filesystem::path> find_executable(const std::filesystem::path& own_executable,
                                                      const std::filesystem::path& control_path);
 
-// Finds the executable and starts it detached: no arguments, standard streams
-// on /dev/null, a session of its own, default signal dispositions and an
-// empty signal mask. The child is never waited for; SIGCHLD is set to be
-// ignored in this process so that it leaves no zombie behind.
+// Finds the executable and starts it detached (platform::spawn_detached): no
+// arguments, its three standard streams on /dev/null and nothing else of
+// ours, a session of its own, default signal dispositions and an empty
+// signal mask. The child is never waited for.
 std::expected<void, BridgeError> start_application(const std::filesystem::path& own_executable,
                                                    const std::filesystem::path& control_path);
-
-// The target of /proc/self/exe, or an empty path when it cannot be read.
-std::filesystem::path running_executable();
 
 }  // namespace brelvo::bridge

@@ -1,11 +1,9 @@
 // open and launch: both make sure the application runs before they ask it
 // anything.
-#include <cstdlib>
-#include <memory>
-
 #include "json/utf8.h"
 #include "main/handlers.h"
 #include "main/tool_results.h"
+#include "platform/files.h"
 
 namespace brelvo::cli {
 namespace {
@@ -13,9 +11,8 @@ namespace {
 // The canonical absolute path when the system can resolve it, else the
 // argument unchanged: a missing file is the application's to report.
 std::string resolve_path(const std::string& argument) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(argument.c_str(), nullptr),
-                                                       &std::free);
-  return resolved ? json::to_utf8_lossy(resolved.get()) : argument;
+  const auto resolved = platform::canonical_path(argument);
+  return resolved ? json::path_text_lossy(*resolved) : argument;
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "main/script_runner.h"
 
-#include "bridge/file_io.h"
+#include <algorithm>
+
 #include "json/json_parse.h"
 #include "json/json_text.h"
 #include "json/utf8.h"
 #include "main/handlers.h"
 #include "main/tool_results.h"
+#include "platform/files.h"
+#include "platform/line_reader.h"
 
 namespace brelvo::cli {
 namespace {
@@ -46,34 +49,35 @@ json::JsonValue make_record(std::uint64_t line, std::string tool, json::JsonValu
   return record;
 }
 
-// Splits at line feeds; a CR before the LF belongs to the line ending, and a
-// final LF does not start another line.
-class LineCursor {
- public:
-  explicit LineCursor(std::string_view text) : rest_(text) {}
-  bool next(std::string_view& line) {
-    if (rest_.empty()) return false;
-    const std::size_t end = rest_.find('\n');
-    line = rest_.substr(0, end);
-    rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
-    if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
-    return true;
-  }
-
- private:
-  std::string_view rest_;
-};
-
 }  // namespace
 
+std::expected<std::vector<std::string>, bridge::BridgeError> read_script(const std::string& path) {
+  auto file = platform::open_for_reading(path);
+  if (!file) return std::unexpected(bridge::BridgeError::from_errno(file.error(), path));
+  // A CR before the LF belongs to the line ending, and a final LF does not
+  // start another line.
+  platform::LineReader reader(file->get(), platform::LineEnding::kTrimmed);
+  std::vector<std::string> lines;
+  for (;;) {
+    auto line = reader.read_line();
+    if (!line) return std::unexpected(bridge::BridgeError::from_errno(line.error(), path));
+    if (!*line) break;
+    lines.push_back(std::move(**line));
+  }
+  // Checked before anything runs; no line ending splits a UTF-8 sequence.
+  if (!std::ranges::all_of(lines,
+                           [](const std::string& line) { return json::is_valid_utf8(line); })) {
+    return std::unexpected(bridge::BridgeError::io(path + ": stream did not contain valid UTF-8"));
+  }
+  return lines;
+}
+
 std::expected<json::JsonValue, bridge::BridgeError> run_script(bridge::ControlLink& link,
-                                                               std::string_view script,
+                                                               std::span<const std::string> lines,
                                                                std::uint64_t tool_timeout) {
   json::JsonArray records;
-  LineCursor cursor(script);
-  std::string_view raw_line;
-  for (std::uint64_t line = 1; cursor.next(raw_line); ++line) {
-    const std::string_view trimmed = json::trim_unicode_space(raw_line);
+  for (std::uint64_t line = 1; line <= lines.size(); ++line) {
+    const std::string_view trimmed = json::trim_unicode_space(lines[line - 1]);
     if (is_skipped(trimmed)) continue;
     auto call = parse_call(trimmed, line);
     if (!call) return std::unexpected(std::move(call.error()));
@@ -90,15 +94,9 @@ std::expected<json::JsonValue, bridge::BridgeError> run_script(bridge::ControlLi
 
 CommandResult run_command(bridge::ControlLink& link, std::uint64_t tool_timeout, Arguments& args) {
   if (args.empty()) return std::unexpected(usage_error("run <script.jsonl>"));
-  const std::string& path = args.front();
-  auto script = bridge::read_whole_file(path);
-  if (!script)
-    return std::unexpected(
-        bridge::BridgeError::io(path + ": " + bridge::system_error_text(script.error())));
-  if (!json::is_valid_utf8(*script)) {
-    return std::unexpected(bridge::BridgeError::io(path + ": stream did not contain valid UTF-8"));
-  }
-  return run_script(link, *script, tool_timeout);
+  auto lines = read_script(args.front());
+  if (!lines) return std::unexpected(std::move(lines.error()));
+  return run_script(link, *lines, tool_timeout);
 }
 
 }  // namespace brelvo::cli

@@ -5,17 +5,24 @@
 
 #include <cstdint>
 #include <expected>
-#include <string_view>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "bridge/control_link.h"
 #include "json/json_value.h"
 
 namespace brelvo::cli {
 
-// Runs a whole script text (already checked to be UTF-8); gives the array of
-// {line, result, tool} records or the error that stopped the run.
+// The lines of a script file without their line endings, every one checked
+// to be UTF-8 before anything runs. A file that cannot be read gives an io
+// error naming the path.
+std::expected<std::vector<std::string>, bridge::BridgeError> read_script(const std::string& path);
+
+// Runs the lines of a script in order; gives the array of {line, result,
+// tool} records or the error that stopped the run.
 std::expected<json::JsonValue, bridge::BridgeError> run_script(bridge::ControlLink& link,
-                                                               std::string_view script,
+                                                               std::span<const std::string> lines,
                                                                std::uint64_t tool_timeout);
 
 }  // namespace brelvo::cli

@@ -5,9 +5,9 @@
 #include "json/json_parse.h"
 #include "json/json_text.h"
 #include "json/utf8.h"
-#include "mcp/fd_writer.h"
 #include "mcp/initialize.h"
-#include "mcp/line_reader.h"
+#include "platform/fd_io.h"
+#include "platform/line_reader.h"
 
 namespace brelvo::mcp {
 
@@ -36,11 +36,12 @@ McpServer::McpServer(bridge::ControlLink& link, bridge::Seconds tool_timeout, in
     : link_(link), tool_timeout_(tool_timeout), output_fd_(output_fd) {}
 
 void McpServer::run(int input_fd) {
-  LineReader reader(input_fd);
+  // The client's line endings may be LF or CRLF.
+  platform::LineReader reader(input_fd, platform::LineEnding::kTrimmed);
   while (true) {
-    std::expected<std::string, ReadEnd> line = reader.next_line();
-    if (!line || !json::is_valid_utf8(*line)) return;
-    handle_line(*line);
+    const auto line = reader.read_line();
+    if (!line || !*line || !json::is_valid_utf8(**line)) return;
+    handle_line(**line);
   }
 }
 
@@ -83,7 +84,8 @@ void McpServer::send_message(const json::JsonValue& message) {
   std::string line;
   json::append_compact_text(line, message);
   line.push_back('\n');
-  write_all(output_fd_, line);
+  // A client that has gone cannot be told anything: the rest is dropped.
+  (void)platform::write_all(output_fd_, line);
 }
 
 void McpServer::send_result(json::JsonValue id, json::JsonValue result) {

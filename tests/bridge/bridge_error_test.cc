@@ -43,9 +43,10 @@ TEST(BridgeErrorTest, JsonFormHasCodeAndMessageOnly) {
   EXPECT_EQ(json::to_compact_text(BridgeError::io("").to_json()), R"({"code":"io","message":""})");
 }
 
-TEST(BridgeErrorTest, SystemErrorTextNamesTheNumber) {
-  EXPECT_EQ(system_error_text(2), "No such file or directory (os error 2)");
+TEST(BridgeErrorTest, SystemErrorsAreIoWithTheSystemsText) {
   EXPECT_EQ(BridgeError::from_errno(13), BridgeError::io("Permission denied (os error 13)"));
+  EXPECT_EQ(BridgeError::from_errno(2, "a.png"),
+            BridgeError::io("a.png: No such file or directory (os error 2)"));
 }
 
 }  // namespace

@@ -17,9 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace brelvo::bridge::testing {
+
+using platform::UniqueFd;
 
 class Peer {
  public:

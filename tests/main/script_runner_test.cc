@@ -5,6 +5,7 @@
 #include "json/json_parse.h"
 #include "json/json_text.h"
 #include "support/fake_link.h"
+#include "support/fd_io.h"
 
 namespace brelvo::cli {
 namespace {
@@ -12,8 +13,12 @@ namespace {
 using test_support::answers_in_turn;
 using test_support::FakeLink;
 
+// The script read from a file, as `run` reads it, then run.
 std::string outcome(FakeLink& link, std::string_view script) {
-  auto result = run_script(link, script, 180);
+  const test_support::UniqueFd file = test_support::memory_file(script);
+  auto lines = read_script("/proc/self/fd/" + std::to_string(file.get()));
+  if (!lines) return "unreadable: " + lines.error().message();
+  auto result = run_script(link, *lines, 180);
   return result ? json::to_compact_text(*result)
                 : result.error().code() + ": " + result.error().message();
 }

@@ -5,9 +5,9 @@
 #include <string>
 #include <thread>
 
-#include "fd_io.h"
 #include "mcp/mcp_server.h"
 #include "serve.h"
+#include "support/fd_io.h"
 
 namespace brelvo::mcp {
 namespace {
@@ -16,13 +16,13 @@ using testing::FakeLink;
 
 TEST(McpOutput, ServerKeepsServingAfterTheClientClosedItsEnd) {
   signal(SIGPIPE, SIG_IGN);  // as the program does at start
-  testing::Pipe output = testing::make_pipe();
+  test_support::Pipe output = test_support::make_pipe();
   output.read_end.reset();
-  testing::UniqueFd input =
-      testing::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"a"}})"
-                           "\n"
-                           R"({"id":2,"method":"tools/call","params":{"name":"b"}})"
-                           "\n");
+  test_support::UniqueFd input =
+      test_support::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"a"}})"
+                                "\n"
+                                R"({"id":2,"method":"tools/call","params":{"name":"b"}})"
+                                "\n");
   FakeLink link;
   run_mcp_server(link, 180, input.get(), output.write_end.get());
   EXPECT_EQ(link.calls, (std::vector<std::string>{"exec a {} 180", "exec b {} 180"}));
@@ -30,16 +30,16 @@ TEST(McpOutput, ServerKeepsServingAfterTheClientClosedItsEnd) {
 
 TEST(McpOutput, WholeMessagesReachANonBlockingPipeThatIsOftenFull) {
   std::string big(1024 * 1024, 'q');
-  testing::Pipe output = testing::make_pipe();
-  testing::set_non_blocking(output.write_end.get());
+  test_support::Pipe output = test_support::make_pipe();
+  test_support::set_non_blocking(output.write_end.get());
   std::string received;
-  std::thread client([&] { received = testing::read_until_closed(output.read_end.get()); });
+  std::thread client([&] { received = test_support::read_until_closed(output.read_end.get()); });
 
-  testing::UniqueFd input =
-      testing::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"big"}})"
-                           "\n"
-                           R"({"id":2,"method":"ping"})"
-                           "\n");
+  test_support::UniqueFd input =
+      test_support::memory_file(R"({"id":1,"method":"tools/call","params":{"name":"big"}})"
+                                "\n"
+                                R"({"id":2,"method":"ping"})"
+                                "\n");
   FakeLink link;
   link.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer { return big; };
   run_mcp_server(link, 180, input.get(), output.write_end.get());

@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fd_io.h"
 #include "json/json_parse.h"
 #include "mcp/mcp_server.h"
+#include "support/fd_io.h"
 
 namespace brelvo::mcp::testing {
 
 std::string serve(std::string_view input, FakeLink& link, bridge::Seconds tool_timeout) {
-  UniqueFd in = memory_file(input);
-  UniqueFd out = memory_file("");
+  test_support::UniqueFd in = test_support::memory_file(input);
+  test_support::UniqueFd out = test_support::memory_file("");
   run_mcp_server(link, tool_timeout, in.get(), out.get());
-  return memory_file_text(out.get());
+  return test_support::memory_file_text(out.get());
 }
 
 json::JsonValue parse(std::string_view text) {

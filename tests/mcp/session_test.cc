@@ -6,10 +6,10 @@
 #include <string>
 #include <thread>
 
-#include "fd_io.h"
 #include "mcp/initialize.h"
 #include "mcp/mcp_server.h"
 #include "serve.h"
+#include "support/fd_io.h"
 
 namespace brelvo::mcp {
 namespace {
@@ -161,25 +161,25 @@ TEST(McpRequests, FixedAnswers) {
 
 TEST(McpRequests, SlowToolCallHoldsTheLinesAfterItUntilAnswered) {
   FakeLink link;
-  testing::UniqueFd input =
-      testing::memory_file(R"({"id":1,"method":"ping"})"
-                           "\n"
-                           R"({"id":2,"method":"tools/call","params":{"name":"slow"}})"
-                           "\n"
-                           R"({"id":3,"method":"ping"})"
-                           "\n");
-  testing::UniqueFd output = testing::memory_file("");
+  test_support::UniqueFd input =
+      test_support::memory_file(R"({"id":1,"method":"ping"})"
+                                "\n"
+                                R"({"id":2,"method":"tools/call","params":{"name":"slow"}})"
+                                "\n"
+                                R"({"id":3,"method":"ping"})"
+                                "\n");
+  test_support::UniqueFd output = test_support::memory_file("");
   std::string written_during_call;
   link.exec = [&](std::string_view, const json::JsonValue&) -> testing::Answer {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    written_during_call = testing::memory_file_text(output.get());
+    written_during_call = test_support::memory_file_text(output.get());
     return json::JsonValue("done");
   };
   run_mcp_server(link, 180, input.get(), output.get());
 
   EXPECT_EQ(written_during_call, pong("1"));
   EXPECT_EQ(
-      testing::memory_file_text(output.get()),
+      test_support::memory_file_text(output.get()),
       pong("1") +
           R"({"id":2,"jsonrpc":"2.0","result":{"content":[{"text":"\"done\"","type":"text"}],"isError":false}})"
           "\n" +

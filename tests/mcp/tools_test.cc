@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "fd_io.h"
 #include "mcp/mcp_server.h"
 #include "serve.h"
+#include "support/fd_io.h"
 
 namespace brelvo::mcp {
 namespace {
@@ -179,14 +179,14 @@ TEST(McpLaunch, NotifiesAgainOnceAListFoundTheApplicationGone) {
   FakeLink link;
   link.ping = parse("true");
   link.commands = parse("[]");
-  testing::UniqueFd output = testing::memory_file("");
+  test_support::UniqueFd output = test_support::memory_file("");
   McpServer server(link, 180, output.get());
   server.handle_message(parse(kListTools));
   server.handle_message(parse(kLaunch));
   link.commands = std::unexpected(BridgeError::not_running("closed"));
   server.handle_message(parse(kListTools));
   server.handle_message(parse(kLaunch));
-  EXPECT_EQ(testing::memory_file_text(output.get()),
+  EXPECT_EQ(test_support::memory_file_text(output.get()),
             tools_answer("1", "") + launched_answer("true") + tools_answer("1", "") +
                 std::string(kListChangedLine) + launched_answer("true"));
 }

@@ -1,39 +1,35 @@
-#include "bridge/line_reader.h"
-
-#include <sys/socket.h>
+#include "platform/line_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "bridge/byte_io.h"
+#include "platform/byte_io.h"
+#include "platform/fd_io.h"
 
-namespace brelvo::bridge {
+namespace brelvo::platform {
 
 namespace {
 
-// Largest single receive straight into a line.
-constexpr std::size_t kMaxDirectReceive = std::size_t{4} << 20;
-
-std::expected<std::size_t, int> receive(int fd, char* into, std::size_t size) {
-  return retry_interrupted([&] { return ::recv(fd, into, size, 0); });
-}
+// Largest single read straight into a line.
+constexpr std::size_t kMaxDirectRead = std::size_t{4} << 20;
 
 }  // namespace
 
-std::expected<std::string, int> LineReader::read_line() {
+std::expected<std::optional<std::string>, int> LineReader::read_line() {
   std::string line;
   while (!take_buffered(line)) {
+    if (at_end_) return end_of_input(line);
     if (line.size() < kBufferSize) {
       const auto count = refill();
       if (!count) return std::unexpected(count.error());
-      if (*count == 0) return line;
+      at_end_ = *count == 0;
       continue;
     }
-    const auto done = receive_into(line);
+    const auto done = read_into(line);
     if (!done) return std::unexpected(done.error());
-    if (*done) return line;
+    if (*done) return at_end_ ? end_of_input(line) : finish(line);
   }
-  return line;
+  return finish(line);
 }
 
 bool LineReader::take_buffered(std::string& line) {
@@ -48,20 +44,28 @@ bool LineReader::take_buffered(std::string& line) {
 }
 
 std::expected<std::size_t, int> LineReader::refill() {
+  // A surplus once larger than the buffer is not kept for the whole session.
+  if (buffer_.size() > kBufferSize) {
+    buffer_.resize(kBufferSize);
+    buffer_.shrink_to_fit();
+  }
   begin_ = 0;
   end_ = 0;
-  const auto count = receive(fd_, buffer_.data(), buffer_.size());
+  const auto count = read_some(fd_, buffer_.data(), buffer_.size());
   if (count) end_ = *count;
   return count;
 }
 
-std::expected<bool, int> LineReader::receive_into(std::string& line) {
+std::expected<bool, int> LineReader::read_into(std::string& line) {
   const std::size_t searched = line.size();
-  const std::size_t room = std::clamp(searched, kBufferSize, kMaxDirectReceive);
+  const std::size_t room = std::clamp(searched, kBufferSize, kMaxDirectRead);
   const auto count = append_from(
-      line, room, [&](char* into, std::size_t size) { return receive(fd_, into, size); });
+      line, room, [&](char* into, std::size_t size) { return read_some(fd_, into, size); });
   if (!count) return std::unexpected(count.error());
-  if (*count == 0) return true;
+  if (*count == 0) {
+    at_end_ = true;
+    return true;
+  }
   const auto* feed = static_cast<const char*>(std::memchr(line.data() + searched, '\n', *count));
   if (feed == nullptr) return false;
   keep_surplus(line, static_cast<std::size_t>(feed - line.data()) + 1);
@@ -77,4 +81,17 @@ void LineReader::keep_surplus(std::string& line, std::size_t line_end) {
   line.resize(line_end);
 }
 
-}  // namespace brelvo::bridge
+std::optional<std::string> LineReader::end_of_input(std::string& line) {
+  if (line.empty()) return std::nullopt;
+  return std::move(line);
+}
+
+std::string LineReader::finish(std::string& line) const {
+  if (ending_ == LineEnding::kTrimmed) {
+    line.pop_back();
+    if (line.ends_with('\r')) line.pop_back();
+  }
+  return std::move(line);
+}
+
+}  // namespace brelvo::platform

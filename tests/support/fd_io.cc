@@ -1,4 +1,4 @@
-#include "fd_io.h"
+#include "support/fd_io.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "mcp/fd_writer.h"
+#include "platform/fd_io.h"
 
-namespace brelvo::mcp::testing {
+namespace brelvo::test_support {
 
 namespace {
 
@@ -21,9 +21,9 @@ namespace {
 }  // namespace
 
 UniqueFd memory_file(std::string_view bytes) {
-  UniqueFd fd(memfd_create("mcp-test", MFD_CLOEXEC));
+  UniqueFd fd(memfd_create("brelvo-test", MFD_CLOEXEC));
   if (fd.get() < 0) fail("memfd_create");
-  write_all(fd.get(), bytes);
+  if (!platform::write_all(fd.get(), bytes)) fail("write");
   if (lseek(fd.get(), 0, SEEK_SET) != 0) fail("lseek");
   return fd;
 }
@@ -63,4 +63,4 @@ std::string read_until_closed(int fd) {
   }
 }
 
-}  // namespace brelvo::mcp::testing
+}  // namespace brelvo::test_support

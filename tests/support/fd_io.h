@@ -1,14 +1,15 @@
-// In-memory descriptors for feeding the server and reading what it wrote.
+// Descriptors for tests: memory files to feed a reader and to read what a
+// writer wrote, and pipes.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "bridge/unique_fd.h"
+#include "platform/unique_fd.h"
 
-namespace brelvo::mcp::testing {
+namespace brelvo::test_support {
 
-using bridge::UniqueFd;
+using platform::UniqueFd;
 
 struct Pipe {
   UniqueFd read_end;
@@ -24,4 +25,4 @@ void set_non_blocking(int fd);
 // Blocks until the write end of the pipe is closed.
 std::string read_until_closed(int fd);
 
-}  // namespace brelvo::mcp::testing
+}  // namespace brelvo::test_support

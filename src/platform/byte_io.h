@@ -1,25 +1,12 @@
-// Byte I/O helpers shared by the file reader and the socket line reader.
+// Appending a read straight into a string, shared by the file reader and the
+// line reader; internal to the platform library.
 #pragma once
 
-#include <sys/types.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <expected>
 #include <string>
 
-namespace brelvo::bridge {
-
-// Runs a read-like call until it is not interrupted by a signal: the byte
-// count (0 at end of input) or the errno of the failure.
-template <typename Call>
-std::expected<std::size_t, int> retry_interrupted(Call call) {
-  for (;;) {
-    const ssize_t count = call();
-    if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno != EINTR) return std::unexpected(errno);
-  }
-}
+namespace brelvo::platform {
 
 // Appends what fill(char* into, std::size_t room) produces, at most room
 // bytes, straight into out without zero-filling the room first; gives fill's
@@ -35,4 +22,4 @@ std::expected<std::size_t, int> append_from(std::string& out, std::size_t room, 
   return outcome;
 }
 
-}  // namespace brelvo::bridge
+}  // namespace brelvo::platform

@@ -5,18 +5,18 @@
 
 #include <utility>
 
-namespace brelvo::bridge {
+namespace brelvo::platform {
 
 class UniqueFd {
  public:
   UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
   ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
   UniqueFd& operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
       reset();
-      fd_ = std::exchange(other.fd_, -1);
+      fd_ = other.release();
     }
     return *this;
   }
@@ -30,9 +30,11 @@ class UniqueFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
+  // Gives up ownership: the caller closes the descriptor.
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;
 };
 
-}  // namespace brelvo::bridge
+}  // namespace brelvo::platform
