@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12, as root), builds, and runs every
-# test: the unit and end-to-end suites (with the MCP SDK client, the install
-# layout and the MCP soak), the Debian package, the same suites under
-# AddressSanitizer and UndefinedBehaviorSanitizer, valgrind's memcheck over the
-# end-to-end and fault suites, the benchmarks once as a
-# smoke run (their figures are not checked here: bench/run.sh does that), and
-# a minute of each fuzzer.
+# Checks that includes point only downward (scripts/check_layers.sh), installs
+# what the build needs (Debian 12, as root), builds, and runs every test: the
+# unit and end-to-end suites (with the MCP SDK client, the install layout and
+# the MCP soak), the Debian package, the same suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, valgrind's memcheck over the end-to-end and fault
+# suites, the benchmarks once as a smoke run (their figures are not checked
+# here: bench/run.sh does that), and a minute of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +29,9 @@ install_packages() {
 }
 
 step() { printf '\n== %s ==\n' "$*"; }
+
+step "Include layers"
+scripts/check_layers.sh
 
 install_packages
 
