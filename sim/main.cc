@@ -1,10 +1,13 @@
 // brelvo-sim: the project's stand-in for the desktop application. Started
 // without arguments it behaves like the application: control file at the
 // default place, serving until SIGTERM or SIGINT, then the file is removed.
+#include <dirent.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "options.h"
 #include "platform/clock.h"
@@ -13,8 +16,24 @@
 
 namespace {
 
+// The descriptors open in this process, less the one that lists them.
+std::vector<int> open_descriptors() {
+  std::vector<int> descriptors;
+  DIR* listing = ::opendir("/proc/self/fd");
+  if (listing == nullptr) return descriptors;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (entry->d_name[0] == '.') continue;
+    const int fd = std::atoi(entry->d_name);
+    if (fd != ::dirfd(listing)) descriptors.push_back(fd);
+  }
+  ::closedir(listing);
+  std::ranges::sort(descriptors);
+  return descriptors;
+}
+
 brelvo::sim::StartupState capture_startup_state() {
   brelvo::sim::StartupState state;
+  state.open_descriptors = open_descriptors();
   struct sigaction action {};
   ::sigaction(SIGPIPE, nullptr, &action);
   state.sigpipe_ignored = action.sa_handler == SIG_IGN;

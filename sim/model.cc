@@ -121,7 +121,8 @@ const std::vector<Workspace::ToolEntry>& Workspace::tools() {
        R"({"paths":{"type":"array","items":{"type":"string"}},"add":{"type":"boolean"}})",
        &Workspace::open_file},
       {"echo", "Return the arguments unchanged (for tests).", R"({})", &Workspace::echo},
-      {"process_info", "How this process runs: ids, signal dispositions and mask (for tests).",
+      {"process_info",
+       "How this process runs: ids, signal dispositions and mask, open descriptors (for tests).",
        R"({})", &Workspace::process_info},
   };
   return entries;
@@ -441,6 +442,9 @@ json::JsonValue Workspace::process_info(const json::JsonValue&) {
   result.insert("pgid", static_cast<std::int64_t>(::getpgrp()));
   result.insert("sigpipe", settings_.startup.sigpipe_ignored ? "ignored" : "default");
   result.insert("blocked_signals", std::move(blocked));
+  json::JsonArray descriptors;
+  for (int fd : settings_.startup.open_descriptors) descriptors.emplace_back(fd);
+  result.insert("open_descriptors", std::move(descriptors));
   return result;
 }
 

@@ -34,6 +34,7 @@ struct Model {
 struct StartupState {
   bool sigpipe_ignored = false;
   std::vector<int> blocked_signals;
+  std::vector<int> open_descriptors;
 };
 
 struct ToolSettings {

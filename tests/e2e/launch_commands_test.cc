@@ -1,7 +1,9 @@
 // launch and open: the program next to a copy of the simulator, which it
 // starts as the application.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include "json/json_parse.h"
 #include "json/json_text.h"
@@ -60,7 +62,11 @@ class Launching : public ::testing::Test {
 
 TEST_F(Launching, StartsTheApplicationDetachedAndPrintsItsPing) {
   put_simulator("brelvo-desktop");
+  // Handed to the program without close-on-exec, as a client's pipe can be.
+  const int inherited = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(inherited, 0);
   RunResult launch = cli({"launch"});
+  ::close(inherited);
   auto ping = json::parse_json(launch.out);
   ASSERT_TRUE(ping) << launch.out;
   EXPECT_TRUE(ping->get("ready")->is_true());
@@ -71,10 +77,12 @@ TEST_F(Launching, StartsTheApplicationDetachedAndPrintsItsPing) {
   RunResult info = cli({"exec", "process_info"});
   auto process = json::parse_json(info.out);
   ASSERT_TRUE(process);
-  // A session of its own, default SIGPIPE, nothing blocked: as if started from a shell.
+  // A session of its own, default SIGPIPE, nothing blocked, its three
+  // standard streams and nothing else: as if started from a shell.
   EXPECT_EQ(*process->get("sid"), *process->get("pid"));
   EXPECT_EQ(*process->get("sigpipe"), json::JsonValue("default"));
   EXPECT_EQ(*process->get("blocked_signals"), json::JsonValue(json::JsonArray{}));
+  EXPECT_EQ(json::to_compact_text(*process->get("open_descriptors")), "[0,1,2]");
 }
 
 TEST_F(Launching, RunningApplicationIsNotStartedTwice) {

@@ -1,5 +1,6 @@
 // The process at the edges of its environment: started with no standard
-// descriptors at all, and saving a screenshot where writing fails.
+// descriptors at all, printing to a slow non-blocking pipe or a full device,
+// and saving a screenshot where writing fails.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -13,10 +14,16 @@
 namespace brelvo::e2e {
 namespace {
 
-// Runs the program with descriptors 0, 1 and 2 all closed.
-RunResult run_without_standard_descriptors(std::vector<std::string> args) {
-  args.insert(args.begin(), {"-c", R"(exec "$0" "$@" <&- >&- 2>&-)", kCliPath.string()});
+// Runs the program with its descriptors redirected by the shell; those left
+// alone stay the test's pipes.
+RunResult run_redirected(std::string_view redirections, std::vector<std::string> args) {
+  args.insert(args.begin(),
+              {"-c", R"(exec "$0" "$@" )" + std::string(redirections), kCliPath.string()});
   return run_program("/bin/sh", args);
+}
+
+RunResult run_without_standard_descriptors(std::vector<std::string> args) {
+  return run_redirected("<&- >&- 2>&-", std::move(args));
 }
 
 // A tmpfs mounted in a mount namespace of this test process alone, so that
@@ -74,6 +81,60 @@ TEST_F(OutputEdges, NoStandardDescriptorsAtStart) {
   EXPECT_EQ(run_without_standard_descriptors(with_control({"mcp"})).exit_code, 0);
   stop_sim();
   EXPECT_EQ(run_without_standard_descriptors(with_control({"status"})).exit_code, 3);
+}
+
+// A reader that is a little slow leaves its non-blocking pipe full when the
+// program prints: the program waits, and the document arrives whole.
+TEST_F(OutputEdges, ASlowNonBlockingReaderReceivesTheWholeDocument) {
+  start_sim({"--answer-bytes", "300000"});
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::string input;
+  };
+  const std::vector<Case> cases = {
+      {"command", {"exec", "echo"}, ""},
+      {"MCP answer",
+       {"mcp"},
+       R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"echo"}})"
+       "\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunOptions at_once;
+    at_once.input = c.input;
+    RunOptions slow = at_once;
+    slow.slow_non_blocking_output = true;
+    const RunResult expected = cli(c.args, at_once);
+    const RunResult received = cli(c.args, slow);
+    EXPECT_GT(expected.out.size(), 300'000u);
+    EXPECT_TRUE(received.out == expected.out)
+        << received.out.size() << " of " << expected.out.size() << " bytes";
+    EXPECT_EQ(received.exit_code, 0);
+    EXPECT_EQ(received.err, "");
+  }
+}
+
+// A document that cannot be written whole is never a success: exit code 2,
+// unless the outcome has a code of its own; standard error stays silent.
+TEST_F(OutputEdges, AnUnwrittenDocumentFailsQuietly) {
+  start_sim();
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    int exit_code;
+  };
+  const std::vector<Case> cases = {
+      {"result", {"--control", control_path().string(), "exec", "echo"}, 2},
+      {"usage", {"--help"}, 2},
+      {"not running", {"--control", (dir() / "missing.json").string(), "status"}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunResult full = run_redirected(">/dev/full", c.args);
+    EXPECT_EQ(full.exit_code, c.exit_code);
+    EXPECT_EQ(full.err, "");
+  }
 }
 
 TEST_F(OutputEdges, WriteErrorsAreNeverSuccess) {

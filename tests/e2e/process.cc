@@ -85,19 +85,25 @@ pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>
   return pid;
 }
 
-// Writes the input and reads both outputs at once, so that no pipe fills up.
-// At the deadline the process is killed, and its outputs are read to the end.
+constexpr auto kSlowReaderDelay = std::chrono::milliseconds(200);
+
+// Writes the input and reads both outputs at once, so that no pipe fills up;
+// standard output only from read_out_from on. At the deadline the process is
+// killed, and its outputs are read to the end.
 void pump(int in_fd, std::string_view input, int out_fd, int err_fd, pid_t pid, Deadline deadline,
-          RunResult& result) {
+          Clock::time_point read_out_from, RunResult& result) {
   if (input.empty()) {
     ::close(in_fd);
     in_fd = -1;
   }
   while (out_fd >= 0 || err_fd >= 0) {
-    pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
-    const int ready = ::poll(fds, 3, poll_wait(deadline));
+    const bool out_held = Clock::now() < read_out_from;
+    Deadline wake = deadline;
+    if (out_held && (!wake || read_out_from < *wake)) wake = read_out_from;
+    pollfd fds[3] = {{out_held ? -1 : out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
+    const int ready = ::poll(fds, 3, poll_wait(wake));
     if (ready < 0 && errno != EINTR) return;
-    if (ready == 0 && deadline) {
+    if (ready == 0 && deadline && Clock::now() >= *deadline) {
       if (pid > 0) ::kill(pid, SIGKILL);
       result.killed = true;
       deadline.reset();
@@ -136,12 +142,14 @@ struct PipedChild {
 
 PipedChild spawn_piped(const std::filesystem::path& program, const std::vector<std::string>& args,
                        const std::map<std::string, std::optional<std::string>>& env,
-                       const std::filesystem::path& cwd) {
+                       const std::filesystem::path& cwd, bool non_blocking_output = false) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
       ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     return {};
   }
+  // The flag belongs to the child's end alone; this end stays blocking.
+  if (non_blocking_output) ::fcntl(out_pipe[1], F_SETFL, O_NONBLOCK);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
@@ -168,11 +176,15 @@ int wait_exit_code(pid_t pid) {
 
 RunResult run_program(const std::filesystem::path& program, const std::vector<std::string>& args,
                       const RunOptions& options) {
-  const PipedChild child = spawn_piped(program, args, options.env, options.cwd);
+  const PipedChild child =
+      spawn_piped(program, args, options.env, options.cwd, options.slow_non_blocking_output);
   if (child.in_fd < 0) return {};
   RunResult result;
+  const Clock::time_point read_out_from =
+      Clock::now() +
+      (options.slow_non_blocking_output ? kSlowReaderDelay : Clock::duration::zero());
   pump(child.in_fd, options.input, child.out_fd, child.err_fd, child.pid,
-       deadline_after(options.kill_after), result);
+       deadline_after(options.kill_after), read_out_from, result);
   result.exit_code = wait_exit_code(child.pid);
   return result;
 }
@@ -262,7 +274,7 @@ std::optional<std::string> InteractiveProcess::read_line(std::chrono::millisecon
 
 RunResult InteractiveProcess::finish(std::chrono::milliseconds limit) {
   RunResult result;
-  pump(in_fd_, {}, out_fd_, err_fd_, pid_, deadline_after(limit), result);
+  pump(in_fd_, {}, out_fd_, err_fd_, pid_, deadline_after(limit), Clock::now(), result);
   in_fd_ = out_fd_ = err_fd_ = -1;
   result.out.insert(0, out_buffer_);
   out_buffer_.clear();

@@ -29,6 +29,10 @@ struct RunOptions {
   std::filesystem::path cwd;
   // A hung process is killed after this long instead of holding the suite.
   std::chrono::milliseconds kill_after = std::chrono::milliseconds::zero();  // zero: never
+  // Standard output is a non-blocking pipe whose reader starts only after
+  // 200 ms, so that the program finds it full: a reader that is a little
+  // slow, as an AI host, an editor or a job runner can be.
+  bool slow_non_blocking_output = false;
 };
 
 inline RunOptions with_env(std::map<std::string, std::optional<std::string>> env) {
