@@ -1,5 +1,7 @@
 // The line reader, as the connection uses it, fed from a socket pair in
 // arbitrary pieces: the lines it gives, joined, are exactly the bytes sent.
+// The second byte chooses a buffer small enough that lines longer than it,
+// read straight into the line, are common.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ::shutdown(fds[0], SHUT_WR);
   });
-  brelvo::platform::LineReader reader(fds[1], brelvo::platform::LineEnding::kKept);
+  const std::size_t buffer = size > 1 ? 1 + data[1] * 32u : 1;
+  brelvo::platform::LineReader reader(fds[1], brelvo::platform::LineEnding::kKept, buffer);
   std::string joined;
   for (;;) {
     auto line = reader.read_line();

@@ -19,7 +19,7 @@ std::expected<std::optional<std::string>, int> LineReader::read_line() {
   std::string line;
   while (!take_buffered(line)) {
     if (at_end_) return end_of_input(line);
-    if (line.size() < kBufferSize) {
+    if (line.size() < buffer_size_) {
       const auto count = refill();
       if (!count) return std::unexpected(count.error());
       at_end_ = *count == 0;
@@ -45,8 +45,8 @@ bool LineReader::take_buffered(std::string& line) {
 
 std::expected<std::size_t, int> LineReader::refill() {
   // A surplus once larger than the buffer is not kept for the whole session.
-  if (buffer_.size() > kBufferSize) {
-    buffer_.resize(kBufferSize);
+  if (buffer_.size() > buffer_size_) {
+    buffer_.resize(buffer_size_);
     buffer_.shrink_to_fit();
   }
   begin_ = 0;
@@ -58,7 +58,7 @@ std::expected<std::size_t, int> LineReader::refill() {
 
 std::expected<bool, int> LineReader::read_into(std::string& line) {
   const std::size_t searched = line.size();
-  const std::size_t room = std::clamp(searched, kBufferSize, kMaxDirectRead);
+  const std::size_t room = std::clamp(searched, buffer_size_, kMaxDirectRead);
   const auto count = append_from(
       line, room, [&](char* into, std::size_t size) { return read_some(fd_, into, size); });
   if (!count) return std::unexpected(count.error());

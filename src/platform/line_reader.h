@@ -1,4 +1,4 @@
-// LineReader: the lines of a descriptor, read through a 64 KiB buffer.
+// LineReader: the lines of a descriptor, read through a buffer (64 KiB).
 // Bytes read past the end of one line stay buffered for the next, so an
 // answer that arrives together with the following one is not lost; a line
 // longer than the buffer is read straight into the line, so a line of any
@@ -30,8 +30,10 @@ class LineReader {
  public:
   static constexpr std::size_t kBufferSize = 65536;
 
-  // Reads from fd, which the caller keeps open while the reader is used.
-  LineReader(int fd, LineEnding ending) : fd_(fd), ending_(ending), buffer_(kBufferSize) {}
+  // Reads from fd, which the caller keeps open while the reader is used. A
+  // smaller buffer serves only to try the paths of long lines on short ones.
+  LineReader(int fd, LineEnding ending, std::size_t buffer_size = kBufferSize)
+      : fd_(fd), ending_(ending), buffer_size_(buffer_size), buffer_(buffer_size) {}
 
   // The next line; at the end of the input, the bytes after the last line
   // feed as they are, and then nothing. The error is the errno of the failed
@@ -55,7 +57,8 @@ class LineReader {
 
   int fd_;
   LineEnding ending_;
-  // Holds kBufferSize bytes, or more when a long line was followed by a surplus.
+  std::size_t buffer_size_;
+  // Holds buffer_size_ bytes, or more when a long line was followed by a surplus.
   std::vector<char> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
