@@ -35,6 +35,12 @@ const std::string_view kUsageText =
 
 namespace {
 
+struct Command {
+  std::string_view name;
+  Handler handler;
+};
+
+// Every command word, in the order the usage text lists them.
 constexpr Command kCommands[] = {
     {"status", status_command},
     {"commands", commands_command},
@@ -67,10 +73,6 @@ const Command* find_command(std::string_view word) {
 }
 
 }  // namespace
-
-std::span<const Command> command_table() {
-  return kCommands;
-}
 
 Outcome dispatch(Arguments args) {
   if (args.empty()) return usage();

@@ -2,7 +2,6 @@
 // the control-file path, and the command table.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,14 +10,6 @@
 namespace brelvo::cli {
 
 extern const std::string_view kUsageText;
-
-struct Command {
-  std::string_view name;
-  Handler handler;
-};
-
-// Every command word, in the order the usage text lists them.
-std::span<const Command> command_table();
 
 // What a run ends with: the usage text, or a result or error to print.
 struct Outcome {
