@@ -23,18 +23,20 @@ namespace brelvo::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Deadline = std::optional<Clock::time_point>;
+// A point in time to stop waiting at; kNoDeadline waits for ever.
+using Deadline = Clock::time_point;
+constexpr Deadline kNoDeadline = Deadline::max();
 
 Deadline deadline_after(std::chrono::milliseconds limit) {
-  if (limit <= std::chrono::milliseconds::zero()) return std::nullopt;
+  if (limit <= std::chrono::milliseconds::zero()) return kNoDeadline;
   return Clock::now() + limit;
 }
 
 // The wait for poll: the milliseconds left, or -1 without a deadline.
-int poll_wait(const Deadline& deadline) {
-  if (!deadline) return -1;
+int poll_wait(Deadline deadline) {
+  if (deadline == kNoDeadline) return -1;
   const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left, 0, INT_MAX));
 }
 
@@ -98,15 +100,14 @@ void pump(int in_fd, std::string_view input, int out_fd, int err_fd, pid_t pid, 
   }
   while (out_fd >= 0 || err_fd >= 0) {
     const bool out_held = Clock::now() < read_out_from;
-    Deadline wake = deadline;
-    if (out_held && (!wake || read_out_from < *wake)) wake = read_out_from;
+    const Deadline wake = out_held ? std::min(deadline, read_out_from) : deadline;
     pollfd fds[3] = {{out_held ? -1 : out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
     const int ready = ::poll(fds, 3, poll_wait(wake));
     if (ready < 0 && errno != EINTR) return;
-    if (ready == 0 && deadline && Clock::now() >= *deadline) {
+    if (ready == 0 && deadline != kNoDeadline && Clock::now() >= deadline) {
       if (pid > 0) ::kill(pid, SIGKILL);
       result.killed = true;
-      deadline.reset();
+      deadline = kNoDeadline;
       continue;
     }
     char buffer[65536];
