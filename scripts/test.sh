@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Checks that includes point only downward (scripts/check_layers.sh), installs
 # what the build needs (Debian 12, as root), builds, and runs every test: the
-# unit and end-to-end suites (with the MCP SDK client, the install layout and
-# the MCP soak), the Debian package, the same suites under AddressSanitizer and
-# UndefinedBehaviorSanitizer, valgrind's memcheck over the end-to-end and fault
-# suites, the benchmarks once as a smoke run (their figures are not checked
-# here: bench/run.sh does that), and a minute of each fuzzer.
+# unit and end-to-end suites (with the MCP SDK client, the install layout,
+# shell completion under tmux and the MCP soak), the Debian package, the same
+# suites under AddressSanitizer and UndefinedBehaviorSanitizer, valgrind's
+# memcheck over the end-to-end and fault suites, the benchmarks once as a smoke
+# run (their figures are not checked here: bench/run.sh does that), and a
+# minute of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +14,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
 install_packages() {
   local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3 valgrind
-                libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev)
+                libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev tmux zsh fish)
   command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
   local missing=()
   for package in "${wanted[@]}"; do

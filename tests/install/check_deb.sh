@@ -15,7 +15,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 echo "$contents"
 for f in ./usr/bin/brelvo-cli ./usr/share/man/man1/brelvo-cli.1 \
-         ./usr/share/bash-completion/completions/brelvo-cli ./usr/share/zsh/vendor-completions/_brelvo-cli; do
+         ./usr/share/bash-completion/completions/brelvo-cli ./usr/share/zsh/vendor-completions/_brelvo-cli \
+         ./usr/share/fish/vendor_completions.d/brelvo-cli.fish; do
   grep -qx "$f" <<<"$contents" || fail "$f is not in the package"
 done
 [ "$(grep -c '^\./usr/bin/.' <<<"$contents")" -eq 1 ] || fail "only brelvo-cli belongs in /usr/bin"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs into a scratch DESTDIR and checks what lands where: the program
-# runs, the manual page renders without warnings, and both completion scripts
-# parse and complete a command word.
+# runs, the manual page renders without warnings, and the completion scripts
+# parse in their shells (bash's also completes a command word).
 set -euo pipefail
 build_dir=$1
 dest=$(mktemp -d)
@@ -11,7 +11,8 @@ DESTDIR=$dest cmake --install "$build_dir" --prefix /usr >/dev/null
 
 fail() { echo "FAIL: $*"; exit 1; }
 for f in usr/bin/brelvo-cli usr/share/man/man1/brelvo-cli.1 \
-         usr/share/bash-completion/completions/brelvo-cli usr/share/zsh/vendor-completions/_brelvo-cli; do
+         usr/share/bash-completion/completions/brelvo-cli usr/share/zsh/vendor-completions/_brelvo-cli \
+         usr/share/fish/vendor_completions.d/brelvo-cli.fish; do
   [ -f "$dest/$f" ] || fail "$f is not installed"
 done
 for name in brelvo-sim brelvo-desktop brelvo Quorna.Brelvo; do
@@ -34,5 +35,8 @@ completed=$(bash -c '
 
 if command -v zsh >/dev/null; then
   zsh -n "$dest/usr/share/zsh/vendor-completions/_brelvo-cli" || fail "zsh completion does not parse"
+fi
+if command -v fish >/dev/null; then
+  fish --no-execute "$dest/usr/share/fish/vendor_completions.d/brelvo-cli.fish" || fail "fish completion does not parse"
 fi
 echo "install check passed"
