@@ -14,7 +14,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
 install_packages() {
   local wanted=(cmake g++ make libgtest-dev libgmock-dev clang-19 libclang-rt-19-dev dpkg-dev groff-base python3 valgrind
-                libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev tmux zsh fish)
+                libbenchmark-dev rapidjson-dev libsimdjson-dev nlohmann-json3-dev libdragonbox-dev tmux zsh fish)
   command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
   local missing=()
   for package in "${wanted[@]}"; do

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "json/internal/shortest_digits.h"
 #include "json/string_scan.h"
 
 namespace brelvo::json {
@@ -181,22 +182,9 @@ char* put_float(TextWriter& out, char* p, double d) {
     std::memcpy(p, "0.0", 3);
     return p + 3;
   }
-  // Scientific form gives the shortest round-trip digits as d[.ddd]e[+-]xx[x],
-  // read here by hand: this is the hot path of float-heavy documents.
-  char buffer[32];
-  char* const end =
-      std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific).ptr;
-  char* const e_mark = end[-4] == 'e' ? end - 4 : end - 5;
-  int exponent = 0;
-  for (const char* q = e_mark + 2; q != end; ++q) exponent = exponent * 10 + (*q - '0');
-  if (e_mark[1] == '-') exponent = -exponent;
-  // Moving the first digit onto the point makes the digits one run before the 'e'.
-  std::size_t count = 1;
-  if (e_mark != buffer + 1) {
-    buffer[1] = buffer[0];
-    count = static_cast<std::size_t>(e_mark - buffer - 1);
-  }
-  return put_float_layout(p, std::string_view(e_mark - count, count), exponent);
+  char digits[17];
+  const auto [count, exponent] = internal::shortest_digits(d, digits);
+  return put_float_layout(p, std::string_view(digits, count), exponent);
 }
 
 char* put_number(TextWriter& out, char* p, const JsonNumber& number) {

@@ -5,11 +5,13 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "json/internal/shortest_digits.h"
 #include "json/json_parse.h"
 
 namespace brelvo::json {
@@ -75,17 +77,28 @@ TEST(IndentedText, NestedLayout) {
   EXPECT_EQ(to_indented_text(JsonValue("a\nb")), R"("a\nb")");
 }
 
+// Shortest digits d1..dn and decimal exponent e (|d| = d1.d2...dn x 10^e)
+// as the standard library gives them.
+struct Scientific {
+  std::string digits;
+  int exponent;
+};
+
+Scientific library_scientific(double d) {
+  char buffer[64];
+  const std::string text(buffer, std::to_chars(buffer, buffer + sizeof buffer, std::fabs(d),
+                                               std::chars_format::scientific)
+                                     .ptr);
+  const std::size_t e_mark = text.find('e');
+  std::string digits = text.substr(0, e_mark);
+  if (digits.size() > 1) digits.erase(1, 1);
+  return {digits, std::stoi(text.substr(e_mark + 1))};
+}
+
 // The layout rule spelled out on strings: shortest digits, fixed notation
 // for decimal exponents -5 to 15, else d[.ddd]e[+-]x.
 std::string reference_float_text(double d) {
-  char buffer[64];
-  const std::string scientific(buffer, std::to_chars(buffer, buffer + sizeof buffer, std::fabs(d),
-                                                     std::chars_format::scientific)
-                                           .ptr);
-  const std::size_t e_mark = scientific.find('e');
-  std::string digits = scientific.substr(0, e_mark);
-  if (digits.size() > 1) digits.erase(1, 1);
-  const int e = std::stoi(scientific.substr(e_mark + 1));
+  const auto [digits, e] = library_scientific(d);
   const int n = static_cast<int>(digits.size());
   std::string text = std::signbit(d) ? "-" : "";
   if (d == 0.0) return text + "0.0";
@@ -128,6 +141,49 @@ TEST(NumberText, FloatsFollowTheLayoutRuleAndReadBack) {
     ASSERT_EQ(std::bit_cast<std::uint64_t>(back->as_number()->float_value()),
               std::bit_cast<std::uint64_t>(d))
         << text;
+  }
+}
+
+// The printer's digits against the standard library's on the doubles where
+// shortest-digit algorithms go wrong (subnormals, powers of two and ten and
+// their neighbours, integers near 2^53, both ends of the range) and on
+// random bit patterns.
+TEST(NumberText, ShortestDigitsAreTheLibrarys) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  std::vector<double> values = {std::numeric_limits<double>::denorm_min(),
+                                std::numeric_limits<double>::min(),
+                                std::nextafter(std::numeric_limits<double>::min(), 0.0),
+                                kMax,
+                                std::nextafter(kMax, 0.0),
+                                0x1p53 - 1,
+                                0x1p53,
+                                0x1p53 + 2,
+                                0x1p63,
+                                0x1p64};
+  for (std::uint64_t bits = 1; bits < 5000; ++bits) {
+    values.push_back(std::bit_cast<double>(bits));
+    values.push_back(std::bit_cast<double>((std::uint64_t{1} << 52) - bits));
+  }
+  for (int e = -1074; e <= 1023; ++e) values.push_back(std::ldexp(1.0, e));
+  for (int e = -323; e <= 308; ++e) {
+    values.push_back(std::strtod(("1e" + std::to_string(e)).c_str(), nullptr));
+  }
+  for (std::size_t i = 0, edges = values.size(); i != edges; ++i) {
+    values.push_back(std::nextafter(values[i], 0.0));
+    values.push_back(std::nextafter(values[i], kMax));
+  }
+  std::mt19937_64 random(20);
+  while (values.size() < 3'000'000) {
+    const double d = std::fabs(std::bit_cast<double>(random()));
+    if (std::isfinite(d) && d != 0.0) values.push_back(d);
+  }
+  for (double d : values) {
+    if (d == 0.0 || !std::isfinite(d)) continue;
+    char digits[17];
+    const auto [count, exponent] = internal::shortest_digits(d, digits);
+    const Scientific expected = library_scientific(d);
+    ASSERT_EQ(std::string_view(digits, count), expected.digits) << std::hexfloat << d;
+    ASSERT_EQ(exponent, expected.exponent) << std::hexfloat << d;
   }
 }
 
