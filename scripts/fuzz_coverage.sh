@@ -16,9 +16,9 @@ cmake --build "$build" -j2 --target $targets >/dev/null
 
 # The files each target is meant to exercise.
 declare -A aims=(
-  [fuzz_answer_reader]="src/bridge/line_reader.cc"
+  [fuzz_answer_reader]="src/platform/line_reader.cc"
   [fuzz_decode_base64]="src/json/base64.cc"
-  [fuzz_mcp_session]="src/mcp/mcp_server.cc src/mcp/mcp_tools.cc src/mcp/tool_result.cc src/mcp/line_reader.cc"
+  [fuzz_mcp_session]="src/mcp/mcp_server.cc src/mcp/mcp_tools.cc src/mcp/tool_result.cc src/platform/line_reader.cc"
   [fuzz_parse_json]="src/json/json_parse.cc src/json/json_text.cc"
   [fuzz_parse_tool_args]="src/main/tool_args.cc"
   [fuzz_read_control_file]="src/bridge/control_file.cc"

@@ -16,26 +16,20 @@ namespace {
 constexpr std::string_view kDefaultImageType = "image/png";
 
 JsonValue text_item(std::string text) {
-  JsonObject item;
-  item.insert("text", std::move(text));
-  item.insert("type", "text");
-  return item;
+  json::JsonMember members[] = {{"text", std::move(text)}, {"type", "text"}};
+  return JsonObject::from_members(members);
 }
 
 // Both are string values; the data, often megabytes, is moved, never copied.
 JsonValue image_item(JsonValue data, JsonValue mime_type) {
-  JsonObject item;
-  item.insert("data", std::move(data));
-  item.insert("mimeType", std::move(mime_type));
-  item.insert("type", "image");
-  return item;
+  json::JsonMember members[] = {
+      {"data", std::move(data)}, {"mimeType", std::move(mime_type)}, {"type", "image"}};
+  return JsonObject::from_members(members);
 }
 
 JsonValue tool_result(JsonArray content, bool is_error) {
-  JsonObject result;
-  result.insert("content", std::move(content));
-  result.insert("isError", is_error);
-  return result;
+  json::JsonMember members[] = {{"content", std::move(content)}, {"isError", is_error}};
+  return JsonObject::from_members(members);
 }
 
 // Takes "imageBase64" out of the value; a non-string one is dropped and then
