@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "json/json_parse.h"
+#include "platform/files.h"
 #include "png.h"
 
 namespace brelvo::sim {
@@ -406,8 +407,7 @@ json::JsonValue Workspace::open_file(const json::JsonValue& args) {
   std::vector<Model> opened;
   for (const json::JsonValue& path : *paths->as_array()) {
     const std::string text = path.is_string() ? std::string(*path.as_string()) : std::string();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(text, ec)) return failure("file not found: " + text);
+    if (!platform::names_regular_file(text)) return failure("file not found: " + text);
     Model model = sample_model();
     model.name = std::filesystem::path(text).stem().string();
     model.path = text;
