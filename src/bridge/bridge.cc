@@ -14,8 +14,20 @@ namespace brelvo::bridge {
 
 namespace {
 
+// When the whole answer must have arrived, counted from the start of
+// reading; nothing when that lies beyond the clock's range, which waits
+// without end.
+platform::Deadline answer_deadline(Seconds timeout, std::chrono::milliseconds grace) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const auto room =
+      std::chrono::duration_cast<std::chrono::seconds>(Clock::time_point::max() - start - grace);
+  if (timeout >= static_cast<std::uint64_t>(room.count())) return std::nullopt;
+  return start + grace + std::chrono::seconds(timeout);
+}
+
 BridgeError receive_error(int errnum, Seconds timeout) {
-  if (errnum == EAGAIN || errnum == EWOULDBLOCK || errnum == ETIMEDOUT) {
+  if (errnum == ETIMEDOUT) {
     return BridgeError::timeout("no answer from Brelvo within " + std::to_string(timeout) + " s");
   }
   return BridgeError::from_errno(errnum);
@@ -117,11 +129,10 @@ std::expected<void, BridgeError> Bridge::send_request(std::string_view method,
 }
 
 std::expected<std::string, Bridge::Failure> Bridge::receive_answer(Seconds timeout) {
-  connection_->set_receive_limit(timeout, timing_.receive_grace);
-  auto line = connection_->read_line();
+  auto line = connection_->read_line(answer_deadline(timeout, timing_.receive_grace));
   std::optional<Failure> failure;
   if (!line) {
-    failure = Failure{receive_error(line.error(), timeout)};
+    failure = Failure{receive_error(line.error(), timeout), connection_->answer_started()};
   } else if (!*line) {
     failure = Failure{BridgeError::io("Brelvo closed the connection")};
   } else if (!json::is_valid_utf8(**line)) {

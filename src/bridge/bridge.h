@@ -21,7 +21,7 @@ class Connection;
 // Limits that tests shorten; the defaults are the protocol's.
 struct BridgeTiming {
   std::chrono::milliseconds connect_limit{3000};
-  // Added to a request's time-out to give the limit of each receive.
+  // Added to a request's time-out to give the limit of the whole answer.
   std::chrono::milliseconds receive_grace{15000};
   std::chrono::milliseconds launch_wait{120000};
   std::chrono::milliseconds launch_poll_interval{500};

@@ -22,13 +22,4 @@ std::expected<void, int> Connection::send_all(std::string_view bytes) {
   return platform::send_all(writer_.get(), bytes);
 }
 
-void Connection::set_receive_limit(Seconds request_timeout, std::chrono::milliseconds grace) {
-  const std::pair limit{request_timeout, grace};
-  // A script or an MCP session makes thousands of requests with one limit:
-  // one system call per change, not per request.
-  if (limit_ == limit) return;
-  if (!platform::set_receive_timeout(socket_.get(), request_timeout, grace)) return;
-  limit_ = limit;
-}
-
 }  // namespace brelvo::bridge

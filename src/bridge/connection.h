@@ -31,12 +31,14 @@ class Connection {
 
   // Writes all bytes; the errno of a failed send.
   std::expected<void, int> send_all(std::string_view bytes);
-  // Each receive waits at most the request time-out plus the grace; a limit
-  // too large to represent waits without end. Failing to set it is harmless.
-  void set_receive_limit(Seconds request_timeout, std::chrono::milliseconds grace);
   // The next answer line with its line feed, or nothing once the
-  // application has closed the connection.
-  std::expected<std::optional<std::string>, int> read_line() { return reader_.read_line(); }
+  // application has closed the connection; ETIMEDOUT when the whole line
+  // has not arrived by the deadline.
+  std::expected<std::optional<std::string>, int> read_line(const platform::Deadline& deadline) {
+    return reader_.read_line(deadline);
+  }
+  // Whether the last read_line received any byte, also when it failed.
+  bool answer_started() const { return reader_.line_started(); }
 
  private:
   Connection(platform::UniqueFd socket, platform::UniqueFd writer, std::string token)
@@ -49,8 +51,6 @@ class Connection {
   platform::UniqueFd writer_;
   platform::LineReader reader_;
   std::string token_;
-  // The receive limit last set, to skip setting the same one again.
-  std::optional<std::pair<Seconds, std::chrono::milliseconds>> limit_;
 };
 
 }  // namespace brelvo::bridge

@@ -11,13 +11,16 @@
 #include <expected>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace brelvo::platform {
 
 // At most `size` bytes: their count (0 at end of input) or the errno.
 // Interrupted reads are retried. A non-blocking descriptor is waited on until
 // bytes arrive; on a blocking one, EAGAIN is its receive time-out and is
-// given back.
-std::expected<std::size_t, int> read_some(int fd, char* into, std::size_t size);
+// given back. With a deadline no wait outlasts it: ETIMEDOUT then.
+std::expected<std::size_t, int> read_some(int fd, char* into, std::size_t size,
+                                          const Deadline& deadline = std::nullopt);
 
 // Writes every byte: interrupted and partial writes are continued, and a
 // non-blocking descriptor that is full is waited on with poll. The errno of

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "platform/byte_io.h"
 #include "platform/fd_io.h"
@@ -18,6 +19,26 @@ namespace {
 
 constexpr std::size_t kFirstChunk = 16384;
 
+// Whether the open file is one whose end a read reaches: EISDIR, EINVAL.
+std::expected<void, int> check_regular(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return std::unexpected(errno);
+  if (S_ISDIR(status.st_mode)) return std::unexpected(EISDIR);
+  if (!S_ISREG(status.st_mode)) return std::unexpected(EINVAL);
+  return {};
+}
+
+std::expected<std::string, int> read_to_end(int fd) {
+  std::string text;
+  for (;;) {
+    const std::size_t room = std::max(kFirstChunk, text.size());
+    const auto count = append_from(
+        text, room, [&](char* into, std::size_t size) { return read_some(fd, into, size); });
+    if (!count) return std::unexpected(count.error());
+    if (*count == 0) return text;
+  }
+}
+
 }  // namespace
 
 std::expected<UniqueFd, int> open_for_reading(const std::filesystem::path& path) {
@@ -27,16 +48,14 @@ std::expected<UniqueFd, int> open_for_reading(const std::filesystem::path& path)
 }
 
 std::expected<std::string, int> read_whole_file(const std::filesystem::path& path) {
-  const auto file = open_for_reading(path);
-  if (!file) return std::unexpected(file.error());
-  std::string text;
-  for (;;) {
-    const std::size_t room = std::max(kFirstChunk, text.size());
-    const auto count = append_from(text, room, [&](char* into, std::size_t size) {
-      return read_some(file->get(), into, size);
-    });
-    if (!count) return std::unexpected(count.error());
-    if (*count == 0) return text;
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.valid()) return std::unexpected(errno);
+  if (auto regular = check_regular(file.get()); !regular) return std::unexpected(regular.error());
+  try {
+    return read_to_end(file.get());
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(ENOMEM);
   }
 }
 

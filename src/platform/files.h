@@ -18,8 +18,10 @@ namespace brelvo::platform {
 // The file opened read-only and close-on-exec, or the errno of the open.
 std::expected<UniqueFd, int> open_for_reading(const std::filesystem::path& path);
 
-// The file's bytes, or the errno of the call that failed (a directory gives
-// EISDIR).
+// The bytes of a regular file, or the errno of the call that failed. Only a
+// regular file has a whole: a FIFO would block until someone writes to it
+// and a device such as /dev/zero never ends, so they give EINVAL without
+// waiting (a directory EISDIR); a file too large for memory gives ENOMEM.
 std::expected<std::string, int> read_whole_file(const std::filesystem::path& path);
 
 // Creates or truncates the file (0666 before the umask) and writes every

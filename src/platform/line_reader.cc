@@ -1,7 +1,9 @@
 #include "platform/line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "platform/byte_io.h"
 #include "platform/fd_io.h"
@@ -15,17 +17,27 @@ constexpr std::size_t kMaxDirectRead = std::size_t{4} << 20;
 
 }  // namespace
 
-std::expected<std::optional<std::string>, int> LineReader::read_line() {
+std::expected<std::optional<std::string>, int> LineReader::read_line(const Deadline& deadline) {
+  line_started_ = begin_ != end_;
+  try {
+    return next_line(deadline);
+  } catch (const std::bad_alloc&) {
+    // A line too long to be held in memory is a failed read like any other.
+    return std::unexpected(ENOMEM);
+  }
+}
+
+std::expected<std::optional<std::string>, int> LineReader::next_line(const Deadline& deadline) {
   std::string line;
   while (!take_buffered(line)) {
     if (at_end_) return end_of_input(line);
     if (line.size() < buffer_size_) {
-      const auto count = refill();
+      const auto count = refill(deadline);
       if (!count) return std::unexpected(count.error());
       at_end_ = *count == 0;
       continue;
     }
-    const auto done = read_into(line);
+    const auto done = read_into(line, deadline);
     if (!done) return std::unexpected(done.error());
     if (*done) return at_end_ ? end_of_input(line) : finish(line);
   }
@@ -43,7 +55,7 @@ bool LineReader::take_buffered(std::string& line) {
   return feed != nullptr;
 }
 
-std::expected<std::size_t, int> LineReader::refill() {
+std::expected<std::size_t, int> LineReader::refill(const Deadline& deadline) {
   // A surplus once larger than the buffer is not kept for the whole session.
   if (buffer_.size() > buffer_size_) {
     buffer_.resize(buffer_size_);
@@ -51,16 +63,19 @@ std::expected<std::size_t, int> LineReader::refill() {
   }
   begin_ = 0;
   end_ = 0;
-  const auto count = read_some(fd_, buffer_.data(), buffer_.size());
-  if (count) end_ = *count;
+  const auto count = read_some(fd_, buffer_.data(), buffer_.size(), deadline);
+  if (!count) return count;
+  end_ = *count;
+  line_started_ = line_started_ || end_ > 0;
   return count;
 }
 
-std::expected<bool, int> LineReader::read_into(std::string& line) {
+std::expected<bool, int> LineReader::read_into(std::string& line, const Deadline& deadline) {
   const std::size_t searched = line.size();
   const std::size_t room = std::clamp(searched, buffer_size_, kMaxDirectRead);
-  const auto count = append_from(
-      line, room, [&](char* into, std::size_t size) { return read_some(fd_, into, size); });
+  const auto count = append_from(line, room, [&](char* into, std::size_t size) {
+    return read_some(fd_, into, size, deadline);
+  });
   if (!count) return std::unexpected(count.error());
   if (*count == 0) {
     at_end_ = true;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace brelvo::platform {
 
 // What a complete line keeps of its ending.
@@ -37,19 +39,24 @@ class LineReader {
 
   // The next line; at the end of the input, the bytes after the last line
   // feed as they are, and then nothing. The error is the errno of the failed
-  // read (a receive time-out gives EAGAIN); the bytes of a line it cut short
-  // are dropped. Lines have no length limit.
-  std::expected<std::optional<std::string>, int> read_line();
+  // read (a receive time-out gives EAGAIN), ETIMEDOUT when the whole line has
+  // not arrived by the deadline, or ENOMEM when it cannot be held in memory;
+  // the bytes of a line it cut short are dropped. Lines have no length limit.
+  std::expected<std::optional<std::string>, int> read_line(const Deadline& deadline = std::nullopt);
+
+  // Whether the last read_line had any byte of its line, also when it failed.
+  bool line_started() const { return line_started_; }
 
  private:
+  std::expected<std::optional<std::string>, int> next_line(const Deadline& deadline);
   // Moves buffered bytes into line up to and including a line feed; true
   // when the line is complete.
   bool take_buffered(std::string& line);
   // Reads into the empty buffer; 0 at the end of the input.
-  std::expected<std::size_t, int> refill();
+  std::expected<std::size_t, int> refill(const Deadline& deadline);
   // Reads straight into a long line, skipping the copy through the buffer;
   // true when the line is complete or the input has ended.
-  std::expected<bool, int> read_into(std::string& line);
+  std::expected<bool, int> read_into(std::string& line, const Deadline& deadline);
   void keep_surplus(std::string& line, std::size_t line_end);
   // The last line, or nothing when no bytes were left.
   std::optional<std::string> end_of_input(std::string& line);
@@ -63,6 +70,7 @@ class LineReader {
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool at_end_ = false;
+  bool line_started_ = false;
 };
 
 }  // namespace brelvo::platform

@@ -6,12 +6,10 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <limits>
 
 namespace brelvo::platform {
 
@@ -77,17 +75,6 @@ std::expected<void, int> connect_within(int fd, std::uint16_t port, milliseconds
   return finish_connect(fd, limit);
 }
 
-timeval receive_limit(std::uint64_t seconds, milliseconds extra) {
-  constexpr auto kMaxSeconds = std::numeric_limits<time_t>::max();
-  const auto extra_seconds = static_cast<std::uint64_t>(extra.count() / 1000);
-  const auto extra_micros = static_cast<suseconds_t>(extra.count() % 1000 * 1000);
-  // The kernel treats a limit beyond its range as no limit.
-  if (seconds > static_cast<std::uint64_t>(kMaxSeconds) - extra_seconds) {
-    return {.tv_sec = kMaxSeconds, .tv_usec = 0};
-  }
-  return {.tv_sec = static_cast<time_t>(seconds + extra_seconds), .tv_usec = extra_micros};
-}
-
 }  // namespace
 
 std::expected<UniqueFd, int> connect_loopback(std::uint16_t port, milliseconds limit) {
@@ -104,15 +91,6 @@ std::expected<UniqueFd, int> duplicate(int fd) {
   UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, kFirstDuplicateFd));
   if (!copy.valid()) return std::unexpected(errno);
   return copy;
-}
-
-std::expected<void, int> set_receive_timeout(int socket, std::uint64_t seconds,
-                                             milliseconds extra) {
-  const timeval limit = receive_limit(seconds, extra);
-  if (::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
-    return std::unexpected(errno);
-  }
-  return {};
 }
 
 std::expected<UniqueFd, int> listen_loopback(std::uint16_t port) {

@@ -22,11 +22,6 @@ std::expected<UniqueFd, int> connect_loopback(std::uint16_t port, std::chrono::m
 // higher so that it never stands in for a standard stream.
 std::expected<UniqueFd, int> duplicate(int fd);
 
-// Limits each receive on the socket to `seconds` plus `extra`; a limit
-// beyond the kernel's range means no limit.
-std::expected<void, int> set_receive_timeout(int socket, std::uint64_t seconds,
-                                             std::chrono::milliseconds extra);
-
 // A socket listening on 127.0.0.1:port (0 for any free port), with
 // SO_REUSEADDR so that a restarted server can take its port again.
 std::expected<UniqueFd, int> listen_loopback(std::uint16_t port);

@@ -274,6 +274,22 @@ TEST_F(BridgeRequestTest, SilenceTimesOutNamingTheRequestTimeoutWithoutRetry) {
   EXPECT_EQ(server.finish(), (Lines{ping(1)}));
 }
 
+// The limit holds for the whole answer, not for each receive: a peer that
+// sends a byte at a time gets no longer than a silent one.
+TEST_F(BridgeRequestTest, TricklingPeerTimesOutLikeASilentOne) {
+  Bridge quick(control_, BridgeTiming{.receive_grace = 150ms});
+  auto& server = serve({[](Peer& peer) {
+    peer.read_line();
+    for (const char byte : std::string(kOk7) + "\n") {
+      peer.send(std::string_view(&byte, 1));
+      std::this_thread::sleep_for(20ms);
+    }
+  }});
+  EXPECT_EQ(quick.request("ping", nullptr, 0),
+            std::unexpected(BridgeError::timeout("no answer from Brelvo within 0 s")));
+  EXPECT_EQ(server.finish(), (Lines{ping(1)}));
+}
+
 // The receive limit is set once per change, not per request: a shorter
 // time-out after a longer one on the same connection must still apply.
 TEST_F(BridgeRequestTest, ShorterTimeoutAfterLongerOneOnTheSameConnectionApplies) {

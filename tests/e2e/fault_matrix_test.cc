@@ -7,6 +7,8 @@
 #include <chrono>
 #include <future>
 
+#include <sys/stat.h>
+
 #include "json/json_text.h"
 #include "sim_fixture.h"
 
@@ -415,6 +417,100 @@ TEST_P(McpFault, FailuresAreToolResultsAndTheSessionGoesOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, McpFault, ::testing::ValuesIn(mcp_cases()),
+                         [](const auto& test) { return test.param.name; });
+
+// Local inputs that are not what they should be, no application needed: a
+// control file that is no regular file (a FIFO nobody writes would block, a
+// device never ends), and input too large for memory. A limit on the address
+// space brings that within reach and keeps a relapse from taking the
+// machine's memory. Nothing on standard error, never an abort.
+struct LocalCase {
+  std::string name;
+  std::string control;  // "fifo", or the device control.json links to; empty: none
+  std::vector<std::string> args;
+  std::string input;
+  int exit_code = 3;
+  std::string out;
+  bool beyond_memory = false;  // needs the memory limit to make its point
+  bool input_from_zero = false;
+};
+
+void PrintTo(const LocalCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer reserves more address space than such a limit allows.
+constexpr bool kMemoryLimit = false;
+#else
+constexpr bool kMemoryLimit = true;
+#endif
+
+std::vector<LocalCase> local_cases() {
+  const std::string no_file = printed_error("not_running", "Brelvo is not running (no {control})");
+  const std::string no_executable = printed_error(
+      "not_running", "Brelvo is not running and its executable was not found next to brelvo-cli");
+  const std::string call = tool_call_line(1, "{}");
+  const std::string not_running = tool_result_line(
+      1, "Brelvo is not running (no {control}) Call launch_brelvo to start it.", true);
+  return {
+      {"FifoControlFile_Status", "fifo", {"status"}, "", 3, no_file},
+      {"FifoControlFile_Launch", "fifo", {"launch"}, "", 3, no_executable},
+      {"FifoControlFile_Mcp", "fifo", {"mcp"}, call, 0, not_running},
+      {"DevZeroControlFile_Status", "/dev/zero", {"status"}, "", 3, no_file},
+      {"DevZeroControlFile_Launch", "/dev/zero", {"launch"}, "", 3, no_executable},
+      {"DevUrandomControlFile_Mcp", "/dev/urandom", {"mcp"}, call, 0, not_running},
+      {"ScriptBeyondMemory",
+       "",
+       {"run", "/dev/zero"},
+       "",
+       2,
+       printed_error("io", "/dev/zero: Cannot allocate memory (os error 12)"),
+       true},
+      // Like any input line that cannot be read: the session ends.
+      {"McpLineBeyondMemory", "", {"mcp"}, "", 0, "", true, true},
+  };
+}
+
+class LocalFault : public FaultTest, public ::testing::WithParamInterface<LocalCase> {
+ protected:
+  void SetUp() override {
+    const LocalCase& c = GetParam();
+    if (c.beyond_memory && !kMemoryLimit) GTEST_SKIP() << "no memory limit under ASan";
+    prepare_files();
+    if (c.control == "fifo") {
+      ASSERT_EQ(::mkfifo(control_path().c_str(), 0600), 0);
+    } else if (!c.control.empty()) {
+      std::filesystem::create_symlink(c.control, control_path());
+    }
+  }
+
+  // A shell that runs the program with its words, within the memory limit.
+  std::vector<std::string> shell_words() const {
+    const LocalCase& c = GetParam();
+    std::string script = kMemoryLimit ? "ulimit -v 262144 && " : "";
+    script += R"(exec "$0" "$@")";
+    if (c.input_from_zero) script += " </dev/zero";
+    std::vector<std::string> words = {"-c", script, kCliPath.string(), "--control",
+                                      control_path().string()};
+    words.insert(words.end(), c.args.begin(), c.args.end());
+    return words;
+  }
+};
+
+TEST_P(LocalFault, EndsAtOnceWithTheError) {
+  const LocalCase& c = GetParam();
+  RunOptions options;
+  options.input = c.input;
+  options.kill_after = 10s;
+  RunResult run = run_program("/bin/sh", shell_words(), options);
+  EXPECT_FALSE(run.killed);
+  EXPECT_EQ(run.exit_code, c.exit_code);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, expand(c.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, LocalFault, ::testing::ValuesIn(local_cases()),
                          [](const auto& test) { return test.param.name; });
 
 // No answer at all: the receive limit is the tool time-out plus 15 s of

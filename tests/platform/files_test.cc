@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -29,6 +30,12 @@ TEST(PlatformFiles, FailuresGiveTheErrorNumber) {
   const TempDir dir;
   EXPECT_EQ(read_whole_file(dir.path() / "missing"), std::unexpected(ENOENT));
   EXPECT_EQ(read_whole_file(dir.path()), std::unexpected(EISDIR));
+  // Only a regular file has a whole: neither a FIFO nobody writes to nor an
+  // endless device is waited on or read.
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(read_whole_file(dir.path() / "fifo"), std::unexpected(EINVAL));
+  EXPECT_EQ(read_whole_file("/dev/zero"), std::unexpected(EINVAL));
+  EXPECT_EQ(read_whole_file("/dev/null"), std::unexpected(EINVAL));
   EXPECT_EQ(write_whole_file(dir.path(), "x"), std::unexpected(EISDIR));
   EXPECT_EQ(write_whole_file("/dev/full", "x"), std::unexpected(ENOSPC));
   EXPECT_EQ(system_error_text(ENOENT), "No such file or directory (os error 2)");

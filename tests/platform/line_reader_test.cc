@@ -128,6 +128,19 @@ TEST(PlatformLineReader, FailuresGiveTheErrorNumber) {
   EXPECT_EQ(read_all(-1, LineEnding::kTrimmed).error, EBADF);
 }
 
+// At the deadline the line fails, and the reader tells whether any of its
+// bytes had come.
+TEST(PlatformLineReader, LineNotWholeByTheDeadlineTimesOut) {
+  const auto soon = [] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(20); };
+  test_support::Pipe pipe = make_pipe();
+  LineReader reader(pipe.read_end.get(), LineEnding::kKept);
+  EXPECT_EQ(reader.read_line(soon()), std::unexpected(ETIMEDOUT));
+  EXPECT_FALSE(reader.line_started());
+  ASSERT_TRUE(write_all(pipe.write_end.get(), "par"));
+  EXPECT_EQ(reader.read_line(soon()), std::unexpected(ETIMEDOUT));
+  EXPECT_TRUE(reader.line_started());
+}
+
 void ignore_signal(int) {}
 
 // A blocking read and the wait on a non-blocking pipe, both interrupted by
