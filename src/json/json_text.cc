@@ -314,10 +314,6 @@ void append_quoted_string(std::string& out, std::string_view text) {
   append_with(out, put_quoted_string, text);
 }
 
-void append_number_text(std::string& out, const JsonNumber& number) {
-  append_with(out, put_number, number);
-}
-
 void append_compact_text(std::string& out, const JsonValue& value) {
   append_with(out, put_compact, value);
 }

@@ -21,8 +21,7 @@ std::string to_indented_text(const JsonValue& value);
 void append_compact_text(std::string& out, const JsonValue& value);
 void append_indented_text(std::string& out, const JsonValue& value);
 
-// Pieces shared by both forms.
+// A string in its text form, quotes and escapes included.
 void append_quoted_string(std::string& out, std::string_view text);
-void append_number_text(std::string& out, const JsonNumber& number);
 
 }  // namespace brelvo::json
