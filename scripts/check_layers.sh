@@ -2,7 +2,8 @@
 # Includes point only downward: main -> mcp -> bridge -> json, platform, and
 # sim -> bridge, json, platform. json and platform include nothing of ours but
 # themselves; the generated version header (src/version) serves the layers
-# above them. Tests, benchmarks and fuzz targets may include anything.
+# above them. json's internals (src/json/internal) are json's alone. Tests,
+# benchmarks and fuzz targets may include anything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,6 +49,9 @@ while IFS=: read -r file line target; do
   esac
   if [[ " $allowed " != *" $included "* ]]; then
     fail "$file:$line includes \"$target\", but $layer may include only: $allowed"
+  fi
+  if [[ "$target" == json/internal/* && "$layer" != json ]]; then
+    fail "$file:$line includes \"$target\", which only src/json may include"
   fi
 done < <(grep -rnE --include='*.h' --include='*.cc' --include='*.h.in' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' src sim |
          sed -E 's/^([^:]+):([0-9]+):[^"]*"([^"]*)".*/\1:\2:\3/')

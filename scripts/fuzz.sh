@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang-19 and runs each one for the given
+# Builds the libFuzzer targets with clang-19 (ASan, UBSan, JSON trees out of
+# the pool, so that every block is checked) and runs each one for the given
 # number of seconds (default 60) from its seed corpus. New inputs go to
 # fuzz/corpus-work/, which is not committed.
 set -euo pipefail

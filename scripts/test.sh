@@ -4,9 +4,10 @@
 # unit and end-to-end suites (with the MCP SDK client, the install layout,
 # shell completion under tmux and the MCP soak), the Debian package, the same
 # suites under AddressSanitizer and UndefinedBehaviorSanitizer, valgrind's
-# memcheck over the end-to-end and fault suites, the benchmarks once as a smoke
-# run (their figures are not checked here: bench/run.sh does that), and a
-# minute of each fuzzer.
+# memcheck over the unit, end-to-end and fault suites, the benchmarks once as a
+# smoke run (their figures are not checked here: bench/run.sh does that), and a
+# minute of each fuzzer. The sanitizer, memcheck and fuzz builds keep JSON trees
+# out of the pool, so that the checkers see every block.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,7 +53,7 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan
 
-step "valgrind memcheck over the end-to-end and fault suites"
+step "valgrind memcheck over the unit, end-to-end and fault suites"
 scripts/valgrind.sh
 
 step "Benchmarks: build and one quick pass"

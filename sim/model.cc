@@ -18,11 +18,6 @@ json::JsonValue failure(std::string message) {
   return result;
 }
 
-std::string string_arg(const json::JsonValue& args, std::string_view key) {
-  const json::JsonValue* value = args.get(key);
-  return value && value->is_string() ? std::string(*value->as_string()) : std::string();
-}
-
 Model sample_model() {
   Model model{"Duplex House", "/models/duplex.ifc", {}};
   const char* storeys[] = {"Ground Floor", "First Floor"};
@@ -160,13 +155,12 @@ std::size_t Workspace::model_count() {
 std::vector<Element*> Workspace::targets(const json::JsonValue& args) {
   std::vector<Element*> found;
   const json::JsonValue* ids = args.get("ids");
-  const std::string type = string_arg(args, "type");
+  const std::string type(args.get_string("type").value_or(""));
   for (Model& model : models_) {
     for (Element& e : model.elements) {
       bool wanted = !type.empty() && e.type == type;
       if (ids && ids->is_array()) {
-        for (const json::JsonValue& id : *ids->as_array())
-          wanted |= id.is_string() && std::string_view(*id.as_string()) == e.id;
+        for (const json::JsonValue& id : *ids->as_array()) wanted |= id.as_string() == e.id;
       }
       if (wanted) found.push_back(&e);
     }
@@ -175,7 +169,7 @@ std::vector<Element*> Workspace::targets(const json::JsonValue& args) {
 }
 
 Element* Workspace::element(const json::JsonValue& args) {
-  const std::string id = string_arg(args, "id");
+  const std::string id(args.get_string("id").value_or(""));
   for (Model& model : models_) {
     for (Element& e : model.elements) {
       if (e.id == id) return &e;
@@ -224,11 +218,9 @@ json::JsonValue Workspace::model_summary(const json::JsonValue&) {
 }
 
 json::JsonValue Workspace::find_elements(const json::JsonValue& args) {
-  const std::string type = string_arg(args, "type"), name = string_arg(args, "name"),
-                    storey = string_arg(args, "storey");
-  const std::uint64_t limit = args.get("limit") && args.get("limit")->as_unsigned()
-                                  ? *args.get("limit")->as_unsigned()
-                                  : 100;
+  const std::string type(args.get_string("type").value_or("")),
+      name(args.get_string("name").value_or("")), storey(args.get_string("storey").value_or(""));
+  const std::uint64_t limit = args.get_unsigned("limit").value_or(100);
   std::vector<Element*> found;
   for (Model& model : models_) {
     for (Element& e : model.elements) {
@@ -245,7 +237,8 @@ json::JsonValue Workspace::find_elements(const json::JsonValue& args) {
 }
 
 json::JsonValue Workspace::filter_elements(const json::JsonValue& args) {
-  const std::string property = string_arg(args, "property"), value = string_arg(args, "value");
+  const std::string property(args.get_string("property").value_or("")),
+      value(args.get_string("value").value_or(""));
   if (property.empty()) return failure("filter_elements needs \"property\"");
   std::vector<Element*> found;
   for (Model& model : models_) {
@@ -285,7 +278,7 @@ json::JsonValue Workspace::select_elements(const json::JsonValue& args) {
 }
 
 json::JsonValue Workspace::color_elements(const json::JsonValue& args) {
-  const std::string color = string_arg(args, "color");
+  const std::string color(args.get_string("color").value_or(""));
   if (color.size() != 7 || color[0] != '#') return failure("color must look like #rrggbb");
   auto found = targets(args);
   for (Element* e : found) e->color = color;
@@ -300,7 +293,7 @@ json::JsonValue Workspace::xray_elements(const json::JsonValue& args) {
 }
 
 json::JsonValue Workspace::set_section(const json::JsonValue& args) {
-  const std::string axis = string_arg(args, "axis");
+  const std::string axis(args.get_string("axis").value_or(""));
   if (axis != "x" && axis != "y" && axis != "z") return failure("axis must be x, y or z");
   json::JsonObject section;
   section.insert("axis", axis);
@@ -313,12 +306,13 @@ json::JsonValue Workspace::set_section(const json::JsonValue& args) {
 
 json::JsonValue Workspace::set_property(const json::JsonValue& args) {
   Element* e = element(args);
-  if (e == nullptr) return failure("unknown element '" + string_arg(args, "id") + "'");
-  const std::string name = string_arg(args, "name");
+  if (e == nullptr)
+    return failure("unknown element '" + std::string(args.get_string("id").value_or("")) + "'");
+  const std::string name(args.get_string("name").value_or(""));
   if (name.empty()) return failure("set_property needs \"name\"");
   remember_for_undo("set_property " + name + " of " + e->id);
   e = element(args);
-  e->properties[name] = string_arg(args, "value");
+  e->properties[name] = args.get_string("value").value_or("");
   json::JsonObject result;
   result.insert("id", e->id);
   result.insert("property", name);
@@ -328,11 +322,12 @@ json::JsonValue Workspace::set_property(const json::JsonValue& args) {
 
 json::JsonValue Workspace::set_attribute(const json::JsonValue& args) {
   Element* e = element(args);
-  if (e == nullptr) return failure("unknown element '" + string_arg(args, "id") + "'");
-  if (string_arg(args, "name") != "Name") return failure("only the Name attribute can be set");
+  if (e == nullptr)
+    return failure("unknown element '" + std::string(args.get_string("id").value_or("")) + "'");
+  if (args.get_string("name") != "Name") return failure("only the Name attribute can be set");
   remember_for_undo("set_attribute Name of " + e->id);
   e = element(args);
-  e->name = string_arg(args, "value");
+  e->name = args.get_string("value").value_or("");
   json::JsonObject result;
   result.insert("id", e->id);
   result.insert("name", e->name);
@@ -341,8 +336,9 @@ json::JsonValue Workspace::set_attribute(const json::JsonValue& args) {
 
 json::JsonValue Workspace::retype_element(const json::JsonValue& args) {
   Element* e = element(args);
-  const std::string type = string_arg(args, "type");
-  if (e == nullptr) return failure("unknown element '" + string_arg(args, "id") + "'");
+  const std::string type(args.get_string("type").value_or(""));
+  if (e == nullptr)
+    return failure("unknown element '" + std::string(args.get_string("id").value_or("")) + "'");
   if (!type.starts_with("Ifc")) return failure("not an IFC type: " + type);
   remember_for_undo("retype_element " + e->id);
   e = element(args);
@@ -354,7 +350,7 @@ json::JsonValue Workspace::retype_element(const json::JsonValue& args) {
 }
 
 json::JsonValue Workspace::delete_element(const json::JsonValue& args) {
-  const std::string id = string_arg(args, "id");
+  const std::string id(args.get_string("id").value_or(""));
   if (element(args) == nullptr) return failure("unknown element '" + id + "'");
   remember_for_undo("delete_element " + id);
   for (Model& model : models_)
@@ -406,7 +402,7 @@ json::JsonValue Workspace::open_file(const json::JsonValue& args) {
   if (!paths || !paths->is_array()) return failure("open_file needs \"paths\"");
   std::vector<Model> opened;
   for (const json::JsonValue& path : *paths->as_array()) {
-    const std::string text = path.is_string() ? std::string(*path.as_string()) : std::string();
+    const std::string text(path.as_string().value_or(""));
     if (!platform::names_regular_file(text)) return failure("file not found: " + text);
     Model model = sample_model();
     model.name = std::filesystem::path(text).stem().string();
@@ -429,7 +425,7 @@ json::JsonValue Workspace::echo(const json::JsonValue& args) {
   if (settings_.answer_bytes == 0) return args;
   json::JsonObject result;
   result.insert("args", args);
-  result.insert("padding", json::JsonString(settings_.answer_bytes, 'x'));
+  result.insert("padding", std::string(settings_.answer_bytes, 'x'));
   return result;
 }
 

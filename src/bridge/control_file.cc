@@ -10,18 +10,6 @@ namespace brelvo::bridge {
 
 namespace {
 
-// Anything but a non-negative integer counts as 0.
-std::uint64_t unsigned_member(const json::JsonValue& file, std::string_view key) {
-  const json::JsonValue* member = file.get(key);
-  return member ? member->as_unsigned().value_or(0) : 0;
-}
-
-std::optional<std::string> string_member(const json::JsonValue& file, std::string_view key) {
-  const json::JsonValue* member = file.get(key);
-  if (member == nullptr || !member->is_string()) return std::nullopt;
-  return std::string(*member->as_string());
-}
-
 std::expected<std::string, BridgeError> read_utf8_text(const std::filesystem::path& path) {
   auto text = platform::read_whole_file(path);
   if (!text || !json::is_valid_utf8(*text)) {
@@ -32,7 +20,8 @@ std::expected<std::string, BridgeError> read_utf8_text(const std::filesystem::pa
 }
 
 std::expected<void, BridgeError> check_protocol(const json::JsonValue& file) {
-  const std::uint64_t protocol = unsigned_member(file, "protocol");
+  // Anything but a non-negative integer counts as 0.
+  const std::uint64_t protocol = file.get_unsigned("protocol").value_or(0);
   if (protocol == kControlProtocol) return {};
   return std::unexpected(BridgeError::io(
       "Brelvo speaks control protocol " + std::to_string(protocol) + ", this brelvo-cli speaks " +
@@ -48,9 +37,9 @@ std::expected<ControlFile, BridgeError> read_control_file(const std::filesystem:
   if (!file) return std::unexpected(BridgeError::io("bad control file: " + file.error().message()));
   if (auto checked = check_protocol(*file); !checked) return std::unexpected(checked.error());
   return ControlFile{
-      .token = string_member(*file, "token").value_or(""),
-      .exe = string_member(*file, "exe"),
-      .port = static_cast<std::uint16_t>(unsigned_member(*file, "port") % 65536),
+      .token = std::string(file->get_string("token").value_or("")),
+      .exe = std::optional<std::string>(file->get_string("exe")),
+      .port = static_cast<std::uint16_t>(file->get_unsigned("port").value_or(0) % 65536),
   };
 }
 

@@ -7,13 +7,6 @@ namespace brelvo::bridge {
 
 namespace {
 
-std::string string_or(const json::JsonValue* object, std::string_view key,
-                      std::string_view fallback) {
-  const json::JsonValue* member = object ? object->get(key) : nullptr;
-  const json::JsonString* text = member ? member->as_string() : nullptr;
-  return std::string(text ? std::string_view(*text) : fallback);
-}
-
 std::string compact_line(const json::JsonValue& value) {
   std::string line;
   json::append_compact_text(line, value);
@@ -53,9 +46,10 @@ std::expected<json::JsonValue, BridgeError> answer_result(std::string_view line)
     json::JsonValue* result = answer->get("result");
     return result ? std::move(*result) : json::JsonValue();
   }
-  const json::JsonValue* error = answer->get("error");
-  return std::unexpected(BridgeError::coded(string_or(error, "code", "error"),
-                                            string_or(error, "message", "request failed")));
+  const json::JsonValue error = answer->remove("error").value_or(nullptr);
+  return std::unexpected(
+      BridgeError::coded(std::string(error.get_string("code").value_or("error")),
+                         std::string(error.get_string("message").value_or("request failed"))));
 }
 
 bool is_unauthorized(const BridgeError& error) {
@@ -66,14 +60,14 @@ std::expected<Request, json::JsonParseError> read_request(std::string_view line)
   auto request = json::parse_json(line);
   if (!request) return std::unexpected(std::move(request.error()));
   std::optional<json::JsonValue> params = request->remove("params");
-  return Request{.method = string_or(&*request, "method", ""),
+  return Request{.method = std::string(request->get_string("method").value_or("")),
                  .params = params ? std::move(*params) : json::JsonValue(),
-                 .token = string_or(&*request, "token", "")};
+                 .token = std::string(request->get_string("token").value_or(""))};
 }
 
 ExecCall read_exec_params(json::JsonValue params) {
   std::optional<json::JsonValue> args = params.remove("args");
-  return ExecCall{.tool = string_or(&params, "tool", ""),
+  return ExecCall{.tool = std::string(params.get_string("tool").value_or("")),
                   .args = args ? std::move(*args) : json::JsonObject{}};
 }
 

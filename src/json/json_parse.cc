@@ -7,8 +7,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "json/member_order.h"
-#include "json/string_scan.h"
+#include "json/internal/member_order.h"
+#include "json/internal/string_scan.h"
 
 namespace brelvo::json {
 namespace {
@@ -167,7 +167,7 @@ class Parser {
   bool require_digits() {
     if (at_end()) return fail_at_end("EOF while parsing a value");
     if (!is_digit(peek())) return fail_at_byte("invalid number");
-    pos_ += digit_run_length(data_ + pos_, size_ - pos_);
+    pos_ += internal::digit_run_length(data_ + pos_, size_ - pos_);
     return true;
   }
 
@@ -332,7 +332,7 @@ class Parser {
   // decoded here and kept aside.
   bool parse_string_value() {
     const std::size_t start = pos_ + 1;
-    const std::size_t run = plain_run_length(data_ + start, size_ - start);
+    const std::size_t run = internal::plain_run_length(data_ + start, size_ - start);
     if (start + run < size_ && data_[start + run] == '"') {
       pos_ = start + run + 1;
       slots_.push_back(
@@ -355,7 +355,7 @@ class Parser {
   // Appends to out from pos_, inside a string, up to and past its closing quote.
   bool decode_rest_of_string(JsonString& out) {
     for (;;) {
-      const std::size_t run = plain_run_length(data_ + pos_, size_ - pos_);
+      const std::size_t run = internal::plain_run_length(data_ + pos_, size_ - pos_);
       out.append(data_ + pos_, run);
       pos_ += run;
       if (at_end()) return fail_at_end("EOF while parsing a string");
@@ -455,9 +455,9 @@ class Parser {
     };
     for (std::size_t m = 0; m < count; ++m) {
       const auto position = static_cast<std::uint32_t>(m);
-      sort_keys_[m] = {key_prefix(key_at(position)), position};
+      sort_keys_[m] = {internal::key_prefix(key_at(position)), position};
     }
-    const std::size_t kept = order_members(std::span(sort_keys_), key_at);
+    const std::size_t kept = internal::order_members(std::span(sort_keys_), key_at);
     JsonObject::Members members;
     members.reserve(kept);
     for (std::size_t k = 0; k < kept; ++k) {
@@ -510,7 +510,7 @@ class Parser {
   int depth_budget_ = kDepthBudget;
   std::vector<Slot> slots_;
   std::vector<JsonValue> built_;
-  std::vector<MemberSortKey> sort_keys_;
+  std::vector<internal::MemberSortKey> sort_keys_;
   const char* error_ = "";
   std::size_t error_offset_ = 0;
 };

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "json/internal/shortest_digits.h"
-#include "json/string_scan.h"
+#include "json/internal/string_scan.h"
 
 namespace brelvo::json {
 namespace {
@@ -93,13 +93,13 @@ char* put_quoted_string(TextWriter& out, char* p, std::string_view text) {
   // covers the closing quote: most strings need no escape and no more room.
   p = out.room(p, text.size() + 9);
   *p = '"';
-  std::size_t run = copy_plain_run(text.data(), text.size(), p + 1);
+  std::size_t run = internal::copy_plain_run(text.data(), text.size(), p + 1);
   p += 1 + run;
   while (run != text.size()) {
     p = put_escape(out, p, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
     p = out.room(p, text.size() + 8);
-    run = copy_plain_run(text.data(), text.size(), p);
+    run = internal::copy_plain_run(text.data(), text.size(), p);
     p += run;
   }
   return put(out, p, '"');

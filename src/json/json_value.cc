@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "json/member_order.h"
+#include "json/internal/member_order.h"
 #include "json/utf8.h"
 
 namespace brelvo::json {
@@ -34,23 +34,23 @@ bool key_less(const JsonMember& member, std::string_view key) {
 
 JsonObject JsonObject::from_members(std::span<JsonMember> members) {
   constexpr std::size_t kSmall = 32;
-  MemberSortKey small[kSmall];
-  std::unique_ptr<MemberSortKey[]> large;
-  MemberSortKey* keys = small;
+  internal::MemberSortKey small[kSmall];
+  std::unique_ptr<internal::MemberSortKey[]> large;
+  internal::MemberSortKey* keys = small;
   if (members.size() > kSmall) {
-    large = std::make_unique_for_overwrite<MemberSortKey[]>(members.size());
+    large = std::make_unique_for_overwrite<internal::MemberSortKey[]>(members.size());
     keys = large.get();
   }
   for (std::size_t i = 0; i < members.size(); ++i) {
-    keys[i] = {key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
+    keys[i] = {internal::key_prefix(members[i].key), static_cast<std::uint32_t>(i)};
   }
-  const std::span<MemberSortKey> order(keys, members.size());
-  const std::size_t kept = order_members(
+  const std::span<internal::MemberSortKey> order(keys, members.size());
+  const std::size_t kept = internal::order_members(
       order,
       [members](std::uint32_t position) -> std::string_view { return members[position].key; });
   JsonObject object;
   object.members_.reserve(kept);
-  for (const MemberSortKey& key : order.first(kept)) {
+  for (const internal::MemberSortKey& key : order.first(kept)) {
     object.members_.push_back(std::move(members[key.position]));
   }
   return object;
@@ -174,6 +174,16 @@ const JsonValue* JsonValue::get(std::string_view key) const {
 JsonValue* JsonValue::get(std::string_view key) {
   JsonObject* object = as_object();
   return object != nullptr ? object->get(key) : nullptr;
+}
+
+std::optional<std::string_view> JsonValue::get_string(std::string_view key) const {
+  const JsonValue* member = get(key);
+  return member != nullptr ? member->as_string() : std::nullopt;
+}
+
+std::optional<std::uint64_t> JsonValue::get_unsigned(std::string_view key) const {
+  const JsonValue* member = get(key);
+  return member != nullptr ? member->as_unsigned() : std::nullopt;
 }
 
 std::optional<JsonValue> JsonValue::insert(std::string key, JsonValue value) {

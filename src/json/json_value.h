@@ -7,14 +7,21 @@
 //   v.insert("scale", 1.0);                 // doubles stay floats: "1.0"
 //   to_compact_text(v);   // {"count":3,"scale":1.0,"tool":"find_elements"}
 //
-//   if (const JsonValue* t = v.get("tool"); t && t->is_string()) use(*t->as_string());
+//   v.get_string("tool");                    // "find_elements", a std::string_view
+//   v.get_string("count");                   // nothing: the member is not a string
+//   v.get_string("name").value_or("none");   // a missing member's default
+//   v.get_unsigned("count");                 // 3
+//   v.get_unsigned("scale");                 // nothing: 1.0 is a float
+//   v.get("scale");                          // the member itself, of any kind
+//   v.remove("tool");                        // moves the member out, bytes and all
 //
 // Numbers keep their kind (unsigned, negative, float) from construction to
 // text, so 1 and 1.0 round-trip as different texts. Objects keep one value per
 // key and always present members in ascending byte order of their keys; the
 // last insert of a key wins. Values own their children; copies are deep.
 // String values are JsonStrings, whose bytes come from the trees' pool: a
-// JsonString passed in is moved, any other string's bytes are copied.
+// JsonString passed in is moved, any other string's bytes are copied. They are
+// read as std::string_view; moving the JsonValue moves the bytes.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +35,8 @@
 #include <string_view>
 #include <vector>
 
+#include "json/internal/node_pool.h"
 #include "json/json_error.h"
-#include "json/node_pool.h"
 
 namespace brelvo::json {
 
@@ -84,7 +91,7 @@ struct JsonMember;
 // Members sorted by key bytes, one per key.
 class JsonObject {
  public:
-  using Members = std::vector<JsonMember, PoolAllocator<JsonMember>>;
+  using Members = std::vector<JsonMember, internal::PoolAllocator<JsonMember>>;
   using const_iterator = Members::const_iterator;
   using iterator = Members::iterator;
 
@@ -121,9 +128,9 @@ class JsonObject {
   Members members_;
 };
 
-using JsonArray = std::vector<JsonValue, PoolAllocator<JsonValue>>;
+using JsonArray = std::vector<JsonValue, internal::PoolAllocator<JsonValue>>;
 // A string value's bytes come from the pool too: a parse makes thousands.
-using JsonString = std::basic_string<char, std::char_traits<char>, PoolAllocator<char>>;
+using JsonString = std::basic_string<char, std::char_traits<char>, internal::PoolAllocator<char>>;
 
 class JsonValue {
  public:
@@ -181,8 +188,10 @@ class JsonValue {
   // Each accessor gives nothing (nullptr) for a value of another kind.
   const bool* as_bool() const { return is_bool() ? &storage_.boolean : nullptr; }
   const JsonNumber* as_number() const { return is_number() ? &storage_.number : nullptr; }
-  const JsonString* as_string() const { return is_string() ? &storage_.string : nullptr; }
-  JsonString* as_string() { return is_string() ? &storage_.string : nullptr; }
+  std::optional<std::string_view> as_string() const {
+    if (!is_string()) return std::nullopt;
+    return std::string_view(storage_.string);
+  }
   const JsonArray* as_array() const { return is_array() ? &storage_.array : nullptr; }
   JsonArray* as_array() { return is_array() ? &storage_.array : nullptr; }
   const JsonObject* as_object() const { return is_object() ? &storage_.object : nullptr; }
@@ -194,6 +203,10 @@ class JsonValue {
   // Member of an object; nothing when this is not an object or lacks the key.
   const JsonValue* get(std::string_view key) const;
   JsonValue* get(std::string_view key);
+  // The member's as_string() and as_unsigned(): nothing also when the member
+  // is of another kind.
+  std::optional<std::string_view> get_string(std::string_view key) const;
+  std::optional<std::uint64_t> get_unsigned(std::string_view key) const;
   // Object members; on a value of another kind both do nothing and give nothing.
   std::optional<JsonValue> insert(std::string key, JsonValue value);
   std::optional<JsonValue> remove(std::string_view key);

@@ -16,10 +16,9 @@ CommandResult screenshot_command(bridge::ControlLink& link, std::uint64_t tool_t
     return std::unexpected(
         bridge::BridgeError::coded("tool_failed", json::to_compact_text(*error)));
   }
-  const json::JsonValue* image = answer->get("imageBase64");
-  if (image == nullptr || !image->is_string())
-    return std::unexpected(bridge::BridgeError::io("no image in the answer"));
-  auto bytes = json::decode_base64(*image->as_string());
+  const std::optional<std::string_view> image = answer->get_string("imageBase64");
+  if (!image) return std::unexpected(bridge::BridgeError::io("no image in the answer"));
+  auto bytes = json::decode_base64(*image);
   if (!bytes) return std::unexpected(bridge::BridgeError::io(bytes.error().message()));
   if (auto written = platform::write_whole_file(*out, *bytes); !written) {
     return std::unexpected(bridge::BridgeError::from_errno(written.error(), *out));

@@ -20,7 +20,7 @@ json::JsonValue strip_images(json::JsonValue answer) {
 
 std::expected<json::JsonValue, bridge::BridgeError> check_tool_result(json::JsonValue answer) {
   if (const json::JsonValue* error = answer.get("error")) {
-    const json::JsonString* text = error->as_string();
+    const std::optional<std::string_view> text = error->as_string();
     return std::unexpected(bridge::BridgeError::coded(
         "tool_failed", text ? std::string(*text) : json::to_compact_text(*error)));
   }

@@ -45,10 +45,9 @@ JsonValue server_info() {
 }  // namespace
 
 std::string_view negotiate_protocol_version(const json::JsonValue& params) {
-  const JsonValue* requested = params.get("protocolVersion");
-  const json::JsonString* text = requested ? requested->as_string() : nullptr;
-  if (!text) return kProtocolVersions.front();
-  auto supported = std::ranges::find(kProtocolVersions, std::string_view(*text));
+  const std::optional<std::string_view> requested = params.get_string("protocolVersion");
+  if (!requested) return kProtocolVersions.front();
+  auto supported = std::ranges::find(kProtocolVersions, *requested);
   return supported != kProtocolVersions.end() ? *supported : kProtocolVersions.front();
 }
 

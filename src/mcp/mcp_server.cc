@@ -23,13 +23,6 @@ JsonValue empty_list_result(std::string key) {
   return result;
 }
 
-// The "method" member when it is a string, else the empty string.
-std::string method_of(const JsonValue& message) {
-  const JsonValue* method = message.get("method");
-  const json::JsonString* text = method ? method->as_string() : nullptr;
-  return text ? std::string(*text) : std::string();
-}
-
 }  // namespace
 
 McpServer::McpServer(bridge::ControlLink& link, bridge::Seconds tool_timeout, int output_fd)
@@ -59,7 +52,7 @@ void McpServer::handle_message(json::JsonValue message) {
   // Notifications, and anything that is not an object, get no answer.
   std::optional<JsonValue> id = message.remove("id");
   if (!id) return;
-  std::string method = method_of(message);
+  std::string method(message.get_string("method").value_or(""));
   JsonValue params = message.remove("params").value_or(nullptr);
   std::optional<JsonValue> result = dispatch(method, std::move(params));
   if (result) {

@@ -38,12 +38,6 @@ JsonValue tools_list_changed() {
   return notification;
 }
 
-std::string tool_name_of(const JsonValue& params) {
-  const JsonValue* name = params.get("name");
-  const json::JsonString* text = name ? name->as_string() : nullptr;
-  return text ? std::string(*text) : std::string();
-}
-
 // The "arguments" object, moved out of the params; an empty object when it
 // is missing or not an object.
 JsonValue take_arguments(JsonValue& params) {
@@ -67,7 +61,7 @@ json::JsonValue McpServer::list_tools() {
 }
 
 json::JsonValue McpServer::call_tool(json::JsonValue params) {
-  std::string name = tool_name_of(params);
+  std::string name(params.get_string("name").value_or(""));
   if (name == kLaunchToolName) return launch_brelvo();
   auto result = link_.exec_tool(name, take_arguments(params), tool_timeout_);
   if (!result) return failure_content(result.error());

@@ -58,8 +58,7 @@ void SimTest::stop_sim() {
 
 std::string SimTest::token() const {
   auto control = json::parse_json(read_text(control_path()));
-  const json::JsonValue* token = control ? control->get("token") : nullptr;
-  return token && token->is_string() ? std::string(*token->as_string()) : std::string();
+  return std::string(control ? control->get_string("token").value_or("") : "");
 }
 
 std::vector<std::string> SimTest::requests() const {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <string_view>
 
 #include "json/json_text.h"
 
@@ -24,11 +26,40 @@ TEST(JsonNumberKinds, NonFiniteDoubleGivesNull) {
   EXPECT_TRUE(JsonValue(-HUGE_VAL).is_null());
 }
 
-TEST(JsonNumberKinds, UnsignedAccessOnlyForUnsigned) {
-  EXPECT_EQ(JsonValue(5).as_unsigned(), 5u);
-  EXPECT_EQ(JsonValue(-5).as_unsigned(), std::nullopt);
-  EXPECT_EQ(JsonValue(5.0).as_unsigned(), std::nullopt);
-  EXPECT_EQ(JsonValue("5").as_unsigned(), std::nullopt);
+// A value of each kind, alone and as an object's member: typed access gives
+// its value only for its own kind. A missing member, and a member of a value
+// that is no object, give nothing.
+TEST(JsonValueTypedAccess, GivesTheValueOnlyForItsOwnKind) {
+  struct Case {
+    JsonValue value;
+    std::optional<std::string_view> string;
+    std::optional<std::uint64_t> unsigned_number;
+  };
+  const Case cases[] = {
+      {5, std::nullopt, 5u},
+      {-5, std::nullopt, std::nullopt},
+      {5.0, std::nullopt, std::nullopt},
+      {"5", "5", std::nullopt},
+      {"", "", std::nullopt},
+      {std::string_view("a\0b", 3), std::string_view("a\0b", 3), std::nullopt},
+      {nullptr, std::nullopt, std::nullopt},
+      {true, std::nullopt, std::nullopt},
+      {JsonArray{"5"}, std::nullopt, std::nullopt},
+      {JsonObject{}, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(to_compact_text(c.value));
+    EXPECT_EQ(c.value.as_string(), c.string);
+    EXPECT_EQ(c.value.as_unsigned(), c.unsigned_number);
+    JsonValue holder = JsonObject{};
+    holder.insert("k", c.value);
+    EXPECT_EQ(holder.get_string("k"), c.string);
+    EXPECT_EQ(holder.get_unsigned("k"), c.unsigned_number);
+    EXPECT_EQ(holder.get_string("missing"), std::nullopt);
+    EXPECT_EQ(holder.get_unsigned("missing"), std::nullopt);
+    EXPECT_EQ(c.value.get_string("k"), std::nullopt);
+    EXPECT_EQ(c.value.get_unsigned("k"), std::nullopt);
+  }
 }
 
 TEST(JsonObjectMembers, KeysInByteOrderAndLastInsertWins) {

@@ -1,4 +1,4 @@
-#include "json/member_order.h"
+#include "json/internal/member_order.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "json/string_scan.h"
+#include "json/internal/string_scan.h"
 
-namespace brelvo::json {
+namespace brelvo::json::internal {
 namespace {
 
 // Keys over bytes at the edges of signedness and of the scan's stops:
@@ -93,4 +93,4 @@ TEST(OrderMembers, KeepsTheLastOfEachKeyInByteOrderAtEverySize) {
 }
 
 }  // namespace
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

@@ -1,4 +1,4 @@
-#include "json/node_pool.h"
+#include "json/internal/node_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,10 @@
 #include <thread>
 #include <vector>
 
-namespace brelvo::json {
+// The pool's own calls, made directly. The pool is built whether
+// BRELVO_JSON_POOL is on or off (off, only JSON trees stop using it), so these
+// hold, and are checked, in every build.
+namespace brelvo::json::internal {
 namespace {
 
 struct Block {
@@ -27,54 +30,54 @@ bool holds_its_fill(const Block& block) {
 // order: no two live blocks may share a byte.
 TEST(NodePool, LiveBlocksNeverOverlap) {
   std::mt19937 random(7);
-  std::uniform_int_distribution<std::size_t> size_of(1, detail::kLargestPooled);
+  std::uniform_int_distribution<std::size_t> size_of(1, kLargestPooled);
   std::vector<Block> live;
   for (int step = 0; step < 40'000; ++step) {
     if (!live.empty() && random() % 3 == 0) {
       const std::size_t victim = random() % live.size();
       ASSERT_TRUE(holds_its_fill(live[victim])) << "step " << step;
-      detail::pool_deallocate(live[victim].bytes, live[victim].size);
+      pool_deallocate(live[victim].bytes, live[victim].size);
       live[victim] = live.back();
       live.pop_back();
       continue;
     }
     const std::size_t size = size_of(random);
-    auto* bytes = static_cast<unsigned char*>(detail::pool_allocate(size));
-    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % detail::kGranule, 0u);
+    auto* bytes = static_cast<unsigned char*>(pool_allocate(size));
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % kGranule, 0u);
     const auto fill = static_cast<unsigned char>(step);
     std::memset(bytes, fill, size);
     live.push_back({bytes, size, fill});
   }
   for (const Block& block : live) {
     EXPECT_TRUE(holds_its_fill(block));
-    detail::pool_deallocate(block.bytes, block.size);
+    pool_deallocate(block.bytes, block.size);
   }
 }
 
 TEST(NodePool, AFreedBlockServesTheNextOfItsSizeClass) {
-  void* first = detail::pool_allocate(40);
-  detail::pool_deallocate(first, 40);
-  void* second = detail::pool_allocate(33);
+  void* first = pool_allocate(40);
+  pool_deallocate(first, 40);
+  void* second = pool_allocate(33);
   EXPECT_EQ(second, first);
-  detail::pool_deallocate(second, 33);
+  pool_deallocate(second, 33);
 }
 
 // A thread that ends leaves its free blocks to the others; a fresh thread
 // that finds its own lists empty takes them up.
 TEST(NodePool, BlocksOfAnEndedThreadAreTakenUpByAnother) {
-  constexpr std::size_t kSize = detail::kLargestPooled - detail::kGranule;
+  constexpr std::size_t kSize = kLargestPooled - kGranule;
   void* left_behind = nullptr;
   std::thread([&] {
-    left_behind = detail::pool_allocate(kSize);
-    detail::pool_deallocate(left_behind, kSize);
+    left_behind = pool_allocate(kSize);
+    pool_deallocate(left_behind, kSize);
   }).join();
   void* taken_up = nullptr;
   std::thread([&] {
-    taken_up = detail::pool_allocate(kSize);
-    detail::pool_deallocate(taken_up, kSize);
+    taken_up = pool_allocate(kSize);
+    pool_deallocate(taken_up, kSize);
   }).join();
   EXPECT_EQ(taken_up, left_behind);
 }
 
 }  // namespace
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

@@ -1,4 +1,4 @@
-#include "json/string_scan.h"
+#include "json/internal/string_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include "json/json_parse.h"
 #include "json/json_text.h"
 
-namespace brelvo::json {
+namespace brelvo::json::internal {
 namespace {
 
 bool is_stop(int byte) {
@@ -80,4 +80,4 @@ TEST(StringRoundTrip, LongStringsWithEscapesAtEveryPlace) {
 }
 
 }  // namespace
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

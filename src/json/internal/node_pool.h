@@ -7,24 +7,21 @@
 // (see node_pool.cc).
 //
 //   PoolAllocator<T> is what JsonArray, JsonObject and JsonString use;
-//   detail::pool_allocate(40) and detail::pool_deallocate(p, 40) pair up by
-//   size, as std::allocator's calls do.
+//   pool_allocate(40) and pool_deallocate(p, 40) pair up by size, as
+//   std::allocator's calls do.
 //
-// Sanitizer builds give every block to operator new instead, so that each
-// one is still checked on its own.
+// Built with BRELVO_JSON_POOL off (the sanitizer, fuzz and memcheck builds),
+// PoolAllocator gives every block to operator new instead, so that the
+// checkers see each one on its own. The pool itself is built either way.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 
-namespace brelvo::json {
-namespace detail {
+namespace brelvo::json::internal {
 
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kPoolTreeBlocks = false;
-#else
-inline constexpr bool kPoolTreeBlocks = true;
-#endif
+// Set for every user of the library by src/json/CMakeLists.txt.
+inline constexpr bool kPoolTreeBlocks = BRELVO_JSON_POOL;
 
 inline constexpr std::size_t kGranule = 16;
 inline constexpr std::size_t kLargestPooled = 1024;
@@ -75,8 +72,6 @@ inline void pool_deallocate(void* pointer, std::size_t bytes) {
   push_block(pool_cache.free[size_class_of(bytes)], pointer);
 }
 
-}  // namespace detail
-
 // A standard allocator over the pool; all instances are interchangeable.
 template <typename T>
 struct PoolAllocator {
@@ -87,24 +82,24 @@ struct PoolAllocator {
   PoolAllocator(const PoolAllocator<U>&) {}
 
   T* allocate(std::size_t n) {
-    static_assert(alignof(T) <= detail::kGranule);
+    static_assert(alignof(T) <= kGranule);
     if (!pooled(n)) return std::allocator<T>().allocate(n);
-    return static_cast<T*>(detail::pool_allocate(n * sizeof(T)));
+    return static_cast<T*>(pool_allocate(n * sizeof(T)));
   }
   void deallocate(T* pointer, std::size_t n) {
     if (!pooled(n)) {
       std::allocator<T>().deallocate(pointer, n);
       return;
     }
-    detail::pool_deallocate(pointer, n * sizeof(T));
+    pool_deallocate(pointer, n * sizeof(T));
   }
 
   friend bool operator==(const PoolAllocator&, const PoolAllocator&) { return true; }
 
  private:
   static bool pooled(std::size_t n) {
-    return detail::kPoolTreeBlocks && n != 0 && n <= detail::kLargestPooled / sizeof(T);
+    return kPoolTreeBlocks && n != 0 && n <= kLargestPooled / sizeof(T);
   }
 };
 
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace brelvo::json {
+namespace brelvo::json::internal {
 
 inline constexpr std::array<bool, 256> kStringStops = [] {
   std::array<bool, 256> table{};
@@ -22,8 +22,6 @@ inline constexpr std::array<bool, 256> kStringStops = [] {
   table['\\'] = true;
   return table;
 }();
-
-namespace detail {
 
 // Marks (bit 7 of the byte) the stop bytes of an eight-byte chunk whose first
 // byte in memory is the lowest. The borrows run from earlier bytes to later
@@ -84,15 +82,13 @@ inline std::uint64_t non_digits_in(std::uint64_t chunk) {
   return (((offsets & (kOnes * 0x7F)) + kOnes * 0x76) | offsets) & (kOnes * 0x80);
 }
 
-}  // namespace detail
-
 // The number of ASCII digits data starts with, eight at a time while they
 // last: numbers end at unpredictable places, and one branch per digit
 // mispredicts at every number's end.
 inline std::size_t digit_run_length(const char* data, std::size_t size) {
   std::size_t i = 0;
   for (; size - i >= 8; i += 8) {
-    if (const std::uint64_t marks = detail::non_digits_in(detail::load_little_endian(data + i))) {
+    if (const std::uint64_t marks = non_digits_in(load_little_endian(data + i))) {
       return i + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
     }
   }
@@ -120,7 +116,7 @@ inline std::size_t plain_run_length(const char* data, std::size_t size) {
   }
 #endif
   for (; size - i >= 8; i += 8) {
-    if (const std::uint64_t stops = detail::string_stops_in(detail::load_little_endian(data + i))) {
+    if (const std::uint64_t stops = string_stops_in(load_little_endian(data + i))) {
       return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
     }
   }
@@ -135,18 +131,18 @@ inline std::size_t plain_run_length(const char* data, std::size_t size) {
 // is the last eight bytes again, and a string under eight bytes is padded.
 inline std::size_t copy_plain_run(const char* data, std::size_t size, char* dest) {
   if (size < 8) {
-    const std::uint64_t chunk = detail::load_short_padded(data, size);
-    detail::store_little_endian(chunk, dest);
+    const std::uint64_t chunk = load_short_padded(data, size);
+    store_little_endian(chunk, dest);
     // Padding is plain and a borrow only starts at a stop byte, so no stop
     // means no mark.
-    const std::uint64_t stops = detail::string_stops_in(chunk);
+    const std::uint64_t stops = string_stops_in(chunk);
     return stops ? static_cast<std::size_t>(std::countr_zero(stops)) / 8 : size;
   }
   std::size_t i = 0;
   for (; size - i >= 8; i += 8) {
-    const std::uint64_t chunk = detail::load_little_endian(data + i);
+    const std::uint64_t chunk = load_little_endian(data + i);
     std::memcpy(dest + i, data + i, 8);
-    if (const std::uint64_t stops = detail::string_stops_in(chunk)) {
+    if (const std::uint64_t stops = string_stops_in(chunk)) {
       return i + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
     }
   }
@@ -156,9 +152,8 @@ inline std::size_t copy_plain_run(const char* data, std::size_t size, char* dest
   const std::size_t last = size - 8;
   std::memcpy(dest + last, data + last, 8);
   const std::uint64_t known_plain = ~std::uint64_t{0} << (8 * (i - last));
-  const std::uint64_t stops =
-      detail::string_stops_in(detail::load_little_endian(data + last)) & known_plain;
+  const std::uint64_t stops = string_stops_in(load_little_endian(data + last)) & known_plain;
   return stops ? last + static_cast<std::size_t>(std::countr_zero(stops)) / 8 : size;
 }
 
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

@@ -10,9 +10,9 @@
 #include <span>
 #include <string_view>
 
-#include "json/string_scan.h"
+#include "json/internal/string_scan.h"
 
-namespace brelvo::json {
+namespace brelvo::json::internal {
 
 // A member's place in the sort: the first eight key bytes as a big-endian
 // integer order most keys with one comparison; ties fall back to the bytes.
@@ -24,8 +24,8 @@ struct MemberSortKey {
 // The key's first eight bytes, zero-padded. Reads only the key's own bytes.
 inline std::uint64_t key_prefix(std::string_view key) {
   const std::size_t size = key.size();
-  if (size >= 8) return std::byteswap(detail::load_little_endian(key.data()));
-  const std::uint64_t word = std::byteswap(detail::load_short_padded(key.data(), size));
+  if (size >= 8) return std::byteswap(load_little_endian(key.data()));
+  const std::uint64_t word = std::byteswap(load_short_padded(key.data(), size));
   return word & ~(~std::uint64_t{0} >> (8 * size));
 }
 
@@ -100,4 +100,4 @@ std::size_t order_members(std::span<MemberSortKey> keys, const KeyOf& key_of) {
   return kept;
 }
 
-}  // namespace brelvo::json
+}  // namespace brelvo::json::internal

@@ -1,9 +1,9 @@
-#include "json/node_pool.h"
+#include "json/internal/node_pool.h"
 
 #include <atomic>
 #include <mutex>
 
-namespace brelvo::json::detail {
+namespace brelvo::json::internal {
 namespace {
 
 constexpr std::size_t kChunkBytes = 64 * 1024;
@@ -93,4 +93,4 @@ void* allocate_slowly(std::size_t size_class) {
   return bytes;
 }
 
-}  // namespace brelvo::json::detail
+}  // namespace brelvo::json::internal
