@@ -128,16 +128,18 @@ offers() {
   done
 }
 
-# The keys after the text $2 come back within two seconds and leave the line $3.
-completes() {
-  local shell=$1 text=$2 result=$3
-  shift 3
+# The keys after the text $3 come back within $1 seconds and leave the line $4.
+completes_within() {
+  local seconds=$1 shell=$2 text=$3 result=$4
+  shift 4
   type_line "$shell" "$text"
   keys "$shell" "$@"
   keys "$shell" -l '#end'
-  wait_screen "$shell" 2 is_text "\$ $result#end" || fail "$shell" "'$text' with $* did not give '$result' at once"
+  wait_screen "$shell" "$seconds" is_text "\$ $result#end" || fail "$shell" "'$text' with $* did not give '$result' within $seconds s"
 }
-offers_nothing() { completes "$1" "$2" "$2" "${@:3}"; }
+completes() { completes_within 5 "$@"; }
+# Nothing to offer: the keys come back within two seconds, the line unchanged.
+offers_nothing() { completes_within 2 "$1" "$2" "$2" "${@:3}"; }
 
 start_sim
 for shell in "${shells[@]}"; do
