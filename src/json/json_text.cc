@@ -105,70 +105,39 @@ char* put_quoted_string(TextWriter& out, char* p, std::string_view text) {
   return put(out, p, '"');
 }
 
-// The first and the last kSize of n (kSize to 2 * kSize) bytes, which overlap
-// unless n is 2 * kSize: two copies of fixed size cover any n in that range.
-template <std::size_t kSize>
-void copy_ends(char* dest, const char* src, std::size_t n) {
-  std::memcpy(dest, src, kSize);
-  std::memcpy(dest + n - kSize, src + n - kSize, kSize);
-}
-
-// Copies n (at most 32) bytes: a copy of unknown length is a library call,
-// and float digits are short.
-void copy_short(char* dest, const char* src, std::size_t n) {
-  if (n >= 16) {
-    copy_ends<16>(dest, src, n);
-  } else if (n >= 8) {
-    copy_ends<8>(dest, src, n);
-  } else if (n >= 4) {
-    copy_ends<4>(dest, src, n);
-  } else if (n > 0) {
-    dest[0] = src[0];
-    dest[n / 2] = src[n / 2];
-    dest[n - 1] = src[n - 1];
-  }
-}
-
-// Writes n (0 to 15) zeros with one sixteen-byte store.
-char* put_zeros(char* p, int n) {
-  std::memcpy(p, "0000000000000000", 16);
-  return p + n;
-}
-
-// Room a float's text needs: its longest is 24 bytes, and put_zeros writes
-// whole chunks past the end.
+// Room a float's text needs: its longest is 24 bytes, and its pieces are
+// stores of fixed size that may reach past its end.
 constexpr std::size_t kFloatRoom = 48;
 
-// Lays out the shortest digits d1..dn with decimal exponent e (value =
-// d1.d2...dn * 10^e) in fixed notation for -5 <= e <= 15, else exponent form,
-// at p, which has kFloatRoom bytes of room.
-char* put_float_layout(char* p, std::string_view digits, int e) {
-  const int n = static_cast<int>(digits.size());
-  if (e >= -5 && e <= 15) {
+// Lays out the shortest digits of a positive float in fixed notation for
+// decimal exponents -5 to 15, else in exponent form, at p, which has
+// kFloatRoom bytes of room. Zeros follow the digits, so every piece is a
+// copy of fixed size and only the cursor moves by the digits' count.
+char* put_float_layout(char* p, internal::ShortestDigits shortest) {
+  static_assert(internal::kDigitsPadding >= 16);
+  const auto [digits, n, e] = shortest;
+  if (e >= 0 && e <= 15) {
+    // The whole part; an integral value's zeros come with the digits.
+    std::memcpy(p, digits, 16);
     if (e >= n - 1) {
-      copy_short(p, digits.data(), digits.size());
-      p = put_zeros(p + n, e - n + 1);
-      std::memcpy(p, ".0", 2);
-      return p + 2;
+      std::memcpy(p + e + 1, ".0", 2);
+      return p + e + 3;
     }
-    if (e >= 0) {
-      const auto whole = static_cast<std::size_t>(e + 1);
-      copy_short(p, digits.data(), whole);
-      p[whole] = '.';
-      copy_short(p + whole + 1, digits.data() + whole, digits.size() - whole);
-      return p + digits.size() + 1;
-    }
-    std::memcpy(p, "0.", 2);
-    p = put_zeros(p + 2, -e - 1);
-    copy_short(p, digits.data(), digits.size());
-    return p + n;
+    p[e + 1] = '.';
+    std::memcpy(p + e + 2, digits + e + 1, 16);
+    return p + n + 1;
   }
-  *p++ = digits[0];
-  if (n > 1) {
-    *p++ = '.';
-    copy_short(p, digits.data() + 1, digits.size() - 1);
-    p += n - 1;
+  if (e < 0 && e >= -5) {
+    std::memcpy(p, "0.000000", 8);
+    // Two overlapping copies of 16: a 17th single byte would wait for the digits' stores.
+    std::memcpy(p + 1 - e, digits, 16);
+    std::memcpy(p + 2 - e, digits + 1, 16);
+    return p + 1 - e + n;
   }
+  p[0] = digits[0];
+  p[1] = '.';
+  std::memcpy(p + 2, digits + 1, 16);
+  p += n > 1 ? n + 1 : 1;
   *p++ = 'e';
   *p++ = e < 0 ? '-' : '+';
   return std::to_chars(p, p + 3, e < 0 ? -e : e).ptr;
@@ -176,15 +145,16 @@ char* put_float_layout(char* p, std::string_view digits, int e) {
 
 char* put_float(TextWriter& out, char* p, double d) {
   p = out.room(p, kFloatRoom);
-  if (std::signbit(d)) *p++ = '-';
+  // Without a branch: signs of measured values follow no pattern.
+  *p = '-';
+  p += std::signbit(d);
   d = std::fabs(d);
   if (d == 0.0) {
     std::memcpy(p, "0.0", 3);
     return p + 3;
   }
-  char digits[17];
-  const auto [count, exponent] = internal::shortest_digits(d, digits);
-  return put_float_layout(p, std::string_view(digits, count), exponent);
+  internal::DigitBuffer buffer;
+  return put_float_layout(p, internal::shortest_digits(d, buffer));
 }
 
 char* put_number(TextWriter& out, char* p, const JsonNumber& number) {
@@ -226,7 +196,12 @@ char* put_compact(TextWriter& out, char* p, const JsonValue& value) {
     for (const JsonValue& element : *array) {
       if (!first) p = put(out, p, ',');
       first = false;
-      p = put_compact(out, p, element);
+      // Numbers here, not two calls deeper: arrays of numbers are the long ones.
+      if (const JsonNumber* number = element.as_number()) {
+        p = put_number(out, p, *number);
+      } else {
+        p = put_compact(out, p, element);
+      }
     }
     return put(out, p, ']');
   }
@@ -276,7 +251,11 @@ char* put_indented_array(TextWriter& out, char* p, const JsonArray& array, std::
   for (const JsonValue& element : array) {
     p = put_element_break(out, p, first, depth + 1);
     first = false;
-    p = put_indented(out, p, element, depth + 1);
+    if (const JsonNumber* number = element.as_number()) {
+      p = put_number(out, p, *number);
+    } else {
+      p = put_indented(out, p, element, depth + 1);
+    }
   }
   return put_closing(out, p, ']', depth);
 }

@@ -179,8 +179,8 @@ TEST(NumberText, ShortestDigitsAreTheLibrarys) {
   }
   for (double d : values) {
     if (d == 0.0 || !std::isfinite(d)) continue;
-    char digits[17];
-    const auto [count, exponent] = internal::shortest_digits(d, digits);
+    internal::DigitBuffer buffer;
+    const auto [digits, count, exponent] = internal::shortest_digits(d, buffer);
     const Scientific expected = library_scientific(d);
     ASSERT_EQ(std::string_view(digits, count), expected.digits) << std::hexfloat << d;
     ASSERT_EQ(exponent, expected.exponent) << std::hexfloat << d;

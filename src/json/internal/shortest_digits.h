@@ -6,14 +6,26 @@
 // printer. Kept apart so that the digits can be checked on their own.
 namespace brelvo::json::internal {
 
-// Digits and decimal exponent of a finite, positive d: d is d1.d2...dn x 10^exponent.
+// A double needs at most 17 significant digits.
+inline constexpr std::size_t kMaxDigits = 17;
+// Zeros after the digits: the printer copies digits in pieces of this size.
+inline constexpr std::size_t kDigitsPadding = 16;
+
+// Where shortest_digits writes.
+struct DigitBuffer {
+  char bytes[kMaxDigits + kDigitsPadding];
+};
+
+// The digits d1..dn of a finite, positive d at first, followed by
+// kDigitsPadding zeros, and the decimal exponent: d is d1.d2...dn x 10^exponent.
 struct ShortestDigits {
-  std::size_t count;
+  const char* first;
+  int count;
   int exponent;
 };
 
-// Writes d1..dn (at most 17) at digits: the fewest digits
-// that read back to d, the nearest to d of those (ties to an even last digit).
-ShortestDigits shortest_digits(double d, char* digits);
+// The fewest digits that read back to d, the nearest to d of those (ties
+// to an even last digit), written into buffer.
+ShortestDigits shortest_digits(double d, DigitBuffer& buffer);
 
 }  // namespace brelvo::json::internal
