@@ -3,13 +3,14 @@
 floor client over the same connection, /bin/true, and a plain Python client.
 
 Usage: e2e_bench.py BUILD_DIR OUT_JSON [--repetitions N] [--calls N]
-Every figure is the median of N runs. Peak memory is the child's maximum
-resident set size as the kernel reports it (wait4)."""
+Each figure and its baseline are measured in alternation, baseline then
+figure, N times, so that a slow spell of the machine falls on both; the
+table takes each ratio from such neighbouring pairs. Peak memory is the
+child's maximum resident set size as the kernel reports it (wait4)."""
 import argparse
 import json
 import os
 import socket
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -34,9 +35,42 @@ def run_timed(argv, stdin_path=None):
     return elapsed, usage.ru_maxrss * 1024
 
 
-def median_of(repetitions, measure):
-    samples = [measure() for _ in range(repetitions)]
-    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+# Nothing can answer faster than the floor client; a pair where ours took
+# less than this share of its time measured the machine, not the programs.
+NOISE_RATIO = 0.9
+# Pairs tried per pair wanted before giving up on a figure.
+ATTEMPTS = 3
+
+
+def alternate(repetitions, baseline, ours, noise_ratio=None):
+    """Runs baseline() then ours() until there are `repetitions` pairs of
+    seconds. With noise_ratio, a pair whose ratio falls below it is noise:
+    counted, dropped and measured again, at most ATTEMPTS times a pair."""
+    pairs, noise = [], 0
+    for _ in range(repetitions * ATTEMPTS):
+        if len(pairs) == repetitions:
+            break
+        pair = (baseline(), ours())
+        if noise_ratio is not None and pair[1] < noise_ratio * pair[0]:
+            noise += 1
+        else:
+            pairs.append(pair)
+    return {"pairs": pairs, "noise": noise}
+
+
+def against_floor(repetitions, floor_argv, ours_argv, stdin_path=None):
+    """Alternates the floor client and ours; ours' peak memory beside."""
+    peak = 0
+
+    def ours():
+        nonlocal peak
+        seconds, peak_bytes = run_timed(ours_argv, stdin_path)
+        peak = max(peak, peak_bytes)
+        return seconds
+
+    measured = alternate(repetitions, lambda: run_timed(floor_argv)[0], ours, NOISE_RATIO)
+    measured["peak_bytes"] = peak
+    return measured
 
 
 class Simulator:
@@ -105,13 +139,18 @@ def spawn_seconds(argv):
 
 
 def measure_startup(cli, repetitions):
-    # Each repetition keeps the best of many starts: the figure is the cost
-    # of starting, not of whatever else the machine did meanwhile.
-    def best_start(argv):
-        return lambda: (min(spawn_seconds(argv) for _ in range(50)), 0)
-    ours, _ = median_of(repetitions, best_start([cli, "--version"]))
-    true, _ = median_of(repetitions, best_start(["/bin/true"]))
-    return {"version_seconds": ours, "true_seconds": true}
+    # Each repetition keeps the best of many starts of each, taken in turns:
+    # the figure is the cost of starting, not of whatever else the machine
+    # did meanwhile. /bin/true is linked dynamically, so a static program
+    # may start faster: no pair is noise here.
+    def best_starts():
+        true, ours = [], []
+        for _ in range(50):
+            true.append(spawn_seconds(["/bin/true"]))
+            ours.append(spawn_seconds([cli, "--version"]))
+        return min(true), min(ours)
+    pairs = [best_starts() for _ in range(repetitions)]
+    return {"pairs": pairs, "noise": 0}
 
 
 def measure_calls(build, cli, work, repetitions, calls):
@@ -124,17 +163,17 @@ def measure_calls(build, cli, work, repetitions, calls):
         write_floor_requests(floor_requests, calls, sim.token)
         write_mcp_session(session, calls)
         control = ["--control", sim.control]
-        floor_client = os.path.join(build, "bench", "floor_client")
-        floor, _ = median_of(repetitions, lambda: run_timed(
-            [floor_client, str(sim.port), floor_requests]))
-        run, _ = median_of(repetitions, lambda: run_timed([cli, *control, "run", script]))
-        mcp, _ = median_of(repetitions, lambda: run_timed([cli, *control, "mcp"], session))
-        python, _ = median_of(repetitions, lambda: run_timed(
-            [sys.executable, os.path.join(HERE, "python_client.py"), sim.control, script]))
+        floor = [os.path.join(build, "bench", "floor_client"), str(sim.port), floor_requests]
+        measured = {
+            "calls": calls,
+            "run": against_floor(repetitions, floor, [cli, *control, "run", script]),
+            "mcp": against_floor(repetitions, floor, [cli, *control, "mcp"], session),
+            "python": against_floor(repetitions, floor, [
+                sys.executable, os.path.join(HERE, "python_client.py"), sim.control, script]),
+        }
     finally:
         sim.stop()
-    return {"calls": calls, "floor_seconds": floor, "run_seconds": run, "mcp_seconds": mcp,
-            "python_seconds": python}
+    return measured
 
 
 def measure_large(build, cli, work, repetitions, option, size, command, tool):
@@ -147,15 +186,13 @@ def measure_large(build, cli, work, repetitions, option, size, command, tool):
         with open(request, "w") as f:
             f.write(json.dumps({"id": 1, "method": "exec", "token": sim.token,
                                 "params": {"args": {}, "timeout_ms": 180000, "tool": tool}}) + "\n")
-        floor_client = os.path.join(build, "bench", "floor_client")
-        floor, _ = median_of(repetitions, lambda: run_timed([floor_client, str(sim.port), request]))
-        seconds, peak = median_of(repetitions, lambda: run_timed(
-            [cli, "--control", sim.control, *command(directory)]))
-        answer_bytes = answer_line_size(sim.port, request)
+        floor = [os.path.join(build, "bench", "floor_client"), str(sim.port), request]
+        measured = against_floor(repetitions, floor,
+                                 [cli, "--control", sim.control, *command(directory)])
+        measured["answer_bytes"] = answer_line_size(sim.port, request)
     finally:
         sim.stop()
-    return {"seconds": seconds, "floor_seconds": floor, "peak_bytes": peak,
-            "answer_bytes": answer_bytes}
+    return measured
 
 
 def answer_line_size(port, request_path):
@@ -180,6 +217,8 @@ def main():
     cli = os.path.join(args.build, "src", "main", "brelvo-cli")
     with tempfile.TemporaryDirectory() as work:
         results = {
+            "repetitions": args.repetitions,
+            "noise_ratio": NOISE_RATIO,
             "startup": measure_startup(cli, args.repetitions),
             "calls": measure_calls(args.build, cli, work, args.repetitions, args.calls),
             "screenshot": measure_large(

@@ -39,4 +39,5 @@ for i in $(seq "$repetitions"); do
     --benchmark_out="$out/micro.$i.json" >/dev/null
 done
 python3 bench/e2e_bench.py build/bench "$out/e2e.json" --repetitions "$repetitions"
+# The bars are checked here: report.py exits 1 when one is missed.
 python3 bench/report.py "$out/e2e.json" "$out"/micro.*.json
