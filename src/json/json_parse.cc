@@ -499,7 +499,7 @@ class Parser {
   // Keys are strings: text spans or decoded strings kept aside.
   std::string_view key_bytes(const Slot& key) const {
     if (key.kind == Slot::Kind::kText) return {data_ + key.offset, key.length};
-    return *built_[key.index].as_string();
+    return internal::string_bytes(built_[key.index]);
   }
   std::string key_string(const Slot& key) const { return std::string(key_bytes(key)); }
 

@@ -182,7 +182,7 @@ char* put_scalar(TextWriter& out, char* p, const JsonValue& value) {
     case JsonValue::Kind::kNumber:
       return put_number(out, p, *value.as_number());
     case JsonValue::Kind::kString:
-      return put_quoted_string(out, p, *value.as_string());
+      return put_quoted_string(out, p, internal::string_bytes(value));
     default:
       return nullptr;
   }

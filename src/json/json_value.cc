@@ -176,16 +176,6 @@ JsonValue* JsonValue::get(std::string_view key) {
   return object != nullptr ? object->get(key) : nullptr;
 }
 
-std::optional<std::string_view> JsonValue::get_string(std::string_view key) const {
-  const JsonValue* member = get(key);
-  return member != nullptr ? member->as_string() : std::nullopt;
-}
-
-std::optional<std::uint64_t> JsonValue::get_unsigned(std::string_view key) const {
-  const JsonValue* member = get(key);
-  return member != nullptr ? member->as_unsigned() : std::nullopt;
-}
-
 std::optional<JsonValue> JsonValue::insert(std::string key, JsonValue value) {
   JsonObject* object = as_object();
   if (object == nullptr) return std::nullopt;

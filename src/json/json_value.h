@@ -42,6 +42,13 @@ namespace brelvo::json {
 
 class JsonValue;
 
+namespace internal {
+// The bytes of a value known to be a string, unchecked: the parser's key
+// comparisons and the printer go without as_string()'s optional, which g++
+// passes through memory.
+std::string_view string_bytes(const JsonValue& value);
+}  // namespace internal
+
 // A finite number in exactly one of three representations.
 class JsonNumber {
  public:
@@ -204,14 +211,22 @@ class JsonValue {
   const JsonValue* get(std::string_view key) const;
   JsonValue* get(std::string_view key);
   // The member's as_string() and as_unsigned(): nothing also when the member
-  // is of another kind.
-  std::optional<std::string_view> get_string(std::string_view key) const;
-  std::optional<std::uint64_t> get_unsigned(std::string_view key) const;
+  // is of another kind. Inline: defined in json_value.cc, they moved g++ to
+  // stop inlining JsonObject::insert's moves of values.
+  std::optional<std::string_view> get_string(std::string_view key) const {
+    const JsonValue* member = get(key);
+    return member != nullptr ? member->as_string() : std::nullopt;
+  }
+  std::optional<std::uint64_t> get_unsigned(std::string_view key) const {
+    const JsonValue* member = get(key);
+    return member != nullptr ? member->as_unsigned() : std::nullopt;
+  }
   // Object members; on a value of another kind both do nothing and give nothing.
   std::optional<JsonValue> insert(std::string key, JsonValue value);
   std::optional<JsonValue> remove(std::string_view key);
 
   friend bool operator==(const JsonValue& a, const JsonValue& b);
+  friend std::string_view internal::string_bytes(const JsonValue& value);
 
  private:
   // A tagged union rather than std::variant: a variant destroys and moves
@@ -287,6 +302,10 @@ inline JsonObject::iterator JsonObject::begin() {
 }
 inline JsonObject::iterator JsonObject::end() {
   return members_.end();
+}
+
+inline std::string_view internal::string_bytes(const JsonValue& value) {
+  return value.storage_.string;
 }
 
 inline void JsonValue::release() noexcept {
