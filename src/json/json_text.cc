@@ -88,18 +88,30 @@ char* put_escape(TextWriter& out, char* p, unsigned char c) {
   return p + 6;
 }
 
+// Copies the bytes of text up to its first that needs an escape to dest,
+// which has room for text.size() + 8; gives their count. A long run (an
+// image's Base64, a document in a string) is found first and then copied by
+// memcpy, in wider pieces than the chunks copy_plain_run checks.
+std::size_t put_plain_run(std::string_view text, char* dest) {
+  constexpr std::size_t kLong = 256;
+  if (text.size() < kLong) return internal::copy_plain_run(text.data(), text.size(), dest);
+  const std::size_t run = internal::plain_run_length(text.data(), text.size());
+  std::memcpy(dest, text.data(), run);
+  return run;
+}
+
 char* put_quoted_string(TextWriter& out, char* p, std::string_view text) {
-  // Room for the opening quote and what copy_plain_run may store, which
+  // Room for the opening quote and what put_plain_run may store, which
   // covers the closing quote: most strings need no escape and no more room.
   p = out.room(p, text.size() + 9);
   *p = '"';
-  std::size_t run = internal::copy_plain_run(text.data(), text.size(), p + 1);
+  std::size_t run = put_plain_run(text, p + 1);
   p += 1 + run;
   while (run != text.size()) {
     p = put_escape(out, p, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
     p = out.room(p, text.size() + 8);
-    run = internal::copy_plain_run(text.data(), text.size(), p);
+    run = put_plain_run(text, p);
     p += run;
   }
   return put(out, p, '"');
