@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -62,12 +63,43 @@ TEST(NodePool, AFreedBlockServesTheNextOfItsSizeClass) {
   pool_deallocate(second, 33);
 }
 
+// Once a thread has given back every block it took, the next blocks are
+// carved in order from its first chunk again, whatever order they were given
+// back in: a tree built then lies in order however earlier trees were freed.
+// Before the thread test below: a second thread keeps the lists for good.
+TEST(NodePool, AllBlocksGivenBackCarvesInOrderAgain) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<std::size_t> size_of(1, kLargestPooled / 2);
+  const auto take = [&](std::vector<Block>& blocks) {
+    // Fewer bytes than a chunk holds: the blocks fit in the first.
+    for (int i = 0; i < 100; ++i) {
+      const std::size_t size = size_of(random);
+      blocks.push_back({static_cast<unsigned char*>(pool_allocate(size)), size, 0});
+    }
+  };
+  std::vector<Block> blocks;
+  take(blocks);
+  std::shuffle(blocks.begin(), blocks.end(), random);
+  for (const Block& block : blocks) pool_deallocate(block.bytes, block.size);
+  blocks.clear();
+  take(blocks);
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    const std::size_t carved = size_class_of(blocks[i - 1].size) * kGranule;
+    EXPECT_EQ(blocks[i].bytes, blocks[i - 1].bytes + carved) << "block " << i;
+  }
+  for (const Block& block : blocks) pool_deallocate(block.bytes, block.size);
+}
+
 // A thread that ends leaves its free blocks to the others; a fresh thread
 // that finds its own lists empty takes them up.
 TEST(NodePool, BlocksOfAnEndedThreadAreTakenUpByAnother) {
   constexpr std::size_t kSize = kLargestPooled - kGranule;
   void* left_behind = nullptr;
+  void* still_taken = nullptr;
   std::thread([&] {
+    // One block stays taken: a thread that gave back every block would
+    // carve its chunk from the start again.
+    still_taken = pool_allocate(kSize);
     left_behind = pool_allocate(kSize);
     pool_deallocate(left_behind, kSize);
   }).join();
@@ -75,6 +107,7 @@ TEST(NodePool, BlocksOfAnEndedThreadAreTakenUpByAnother) {
   std::thread([&] {
     taken_up = pool_allocate(kSize);
     pool_deallocate(taken_up, kSize);
+    pool_deallocate(still_taken, kSize);
   }).join();
   EXPECT_EQ(taken_up, left_behind);
 }

@@ -6,6 +6,14 @@
 // back: the blocks one tree frees serve the next. A thread's lists outlive it
 // (see node_pool.cc).
 //
+// Blocks taken from free lists lie where earlier trees left them, so a tree
+// built from them is spread over memory, and walking it (printing) waited on
+// memory up to half again as long as walking a tree carved in order. So when
+// a thread has given back every block it took, and no other thread has ever
+// used the pool, its lists are dropped and carving starts again at its first
+// chunk: the next tree lies in order. A process with one thread, the program,
+// always comes back to that; with several, the pool stays as it was.
+//
 //   PoolAllocator<T> is what JsonArray, JsonObject and JsonString use;
 //   pool_allocate(40) and pool_deallocate(p, 40) pair up by size, as
 //   std::allocator's calls do.
@@ -31,15 +39,25 @@ struct FreeBlock {
   FreeBlock* next;
 };
 
+struct Chunk;
+
 // Trivial, so that a thread reaches its own without an initialisation check.
 struct PoolCache {
   FreeBlock* free[kClassCount];
   char* carve_from;
   char* carve_end;
+  // Blocks taken less blocks given back on this thread; below zero once it
+  // gave back blocks of another thread.
+  std::ptrdiff_t taken;
+  // The chunks this thread carved, in order, and the one it carves now.
+  Chunk* first_chunk;
+  Chunk* carving;
 };
 extern constinit thread_local PoolCache pool_cache;
 
 void* allocate_slowly(std::size_t size_class);
+// After a give-back that left the thread with no block taken, or fewer.
+void after_last_give_back();
 
 constexpr std::size_t size_class_of(std::size_t bytes) {
   return (bytes + kGranule - 1) / kGranule;
@@ -49,6 +67,7 @@ constexpr std::size_t size_class_of(std::size_t bytes) {
 inline void* pool_allocate(std::size_t bytes) {
   const std::size_t size_class = size_class_of(bytes);
   PoolCache& cache = pool_cache;
+  ++cache.taken;
   if (FreeBlock* block = cache.free[size_class]) {
     cache.free[size_class] = block->next;
     return block;
@@ -69,7 +88,9 @@ inline void push_block(FreeBlock*& head, void* pointer) {
 }
 
 inline void pool_deallocate(void* pointer, std::size_t bytes) {
-  push_block(pool_cache.free[size_class_of(bytes)], pointer);
+  PoolCache& cache = pool_cache;
+  push_block(cache.free[size_class_of(bytes)], pointer);
+  if (--cache.taken <= 0) after_last_give_back();
 }
 
 // A standard allocator over the pool; all instances are interchangeable.
