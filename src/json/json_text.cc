@@ -28,26 +28,60 @@ constexpr std::array<char, 256> make_short_escapes() {
 }
 constexpr std::array<char, 256> kShortEscapes = make_short_escapes();
 
-// Appends to a string. Every piece takes the cursor where it goes and gives
-// the one after it, so that callers keep the cursor in a register: held in
-// the writer, it would be reloaded after every byte stored, since a char
-// store may alias it. Room is made in large steps; the string is cut to
-// what was written by finish().
+// Writes text into a string. Every piece takes the cursor where it goes and
+// gives the one after it, so that callers keep the cursor in a register:
+// held in the writer, it would be reloaded after every byte stored, since a
+// char store may alias it. Appending, room is made in large steps and the
+// string is cut to what was written by finish(). Handing to a sink, the
+// string is a buffer of kPiece bytes, handed over whenever it is full.
 class TextWriter {
  public:
+  static constexpr std::size_t kPiece = 64 * 1024;
+
   explicit TextWriter(std::string& out) : out_(out), limit_(out.data() + out.size()) {}
+  TextWriter(std::string& buffer, const TextSink& sink) : out_(buffer), sink_(&sink) {
+    out_.resize_and_overwrite(kPiece, [](char*, std::size_t count) { return count; });
+    limit_ = out_.data() + out_.size();
+  }
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
   // Where writing starts: after what the string held.
-  char* start() const { return out_.data() + out_.size(); }
-  // Room for n bytes at cursor; gives the cursor, moved when the string grew.
+  char* start() const { return sink_ != nullptr ? out_.data() : out_.data() + out_.size(); }
+  // Room for n bytes at cursor; gives the cursor, moved when the string grew
+  // or was handed over.
   char* room(char* cursor, std::size_t n) {
-    return static_cast<std::size_t>(limit_ - cursor) < n ? grow(cursor, n) : cursor;
+    return static_cast<std::size_t>(limit_ - cursor) < n ? make_room(cursor, n) : cursor;
   }
-  void finish(const char* cursor) { out_.resize(static_cast<std::size_t>(cursor - out_.data())); }
+  // Puts bytes at cursor; many are handed to a sink as they are, uncopied.
+  char* put_bytes(char* cursor, std::string_view bytes) {
+    if (sink_ != nullptr && bytes.size() >= kPiece / 2) {
+      hand(bytes_before(cursor));
+      hand(bytes);
+      return out_.data();
+    }
+    cursor = room(cursor, bytes.size());
+    std::memcpy(cursor, bytes.data(), bytes.size());
+    return cursor + bytes.size();
+  }
+  // Ends the text at cursor; false when a sink refused a piece.
+  bool finish(const char* cursor) {
+    if (sink_ == nullptr) {
+      out_.resize(static_cast<std::size_t>(cursor - out_.data()));
+      return true;
+    }
+    hand(bytes_before(cursor));
+    return accepted_;
+  }
 
  private:
+  char* make_room(char* cursor, std::size_t n) {
+    if (sink_ != nullptr && n <= kPiece) {
+      hand(bytes_before(cursor));
+      return out_.data();
+    }
+    return grow(cursor, n);
+  }
   // Geometric growth, without zeroing the new room.
   char* grow(char* cursor, std::size_t n) {
     constexpr std::size_t kMinimum = 256;
@@ -57,9 +91,18 @@ class TextWriter {
     limit_ = out_.data() + out_.size();
     return out_.data() + used;
   }
+  std::string_view bytes_before(const char* cursor) const {
+    return {out_.data(), static_cast<std::size_t>(cursor - out_.data())};
+  }
+  // Once the sink has refused a piece, it is handed nothing more.
+  void hand(std::string_view bytes) {
+    if (accepted_ && !bytes.empty()) accepted_ = (*sink_)(bytes);
+  }
 
   std::string& out_;
+  const TextSink* sink_ = nullptr;
   char* limit_;
+  bool accepted_ = true;
 };
 
 char* put(TextWriter& out, char* p, char c) {
@@ -88,30 +131,34 @@ char* put_escape(TextWriter& out, char* p, unsigned char c) {
   return p + 6;
 }
 
-// Copies the bytes of text up to its first that needs an escape to dest,
-// which has room for text.size() + 8; gives their count. A long run (an
-// image's Base64, a document in a string) is found first and then copied by
-// memcpy, in wider pieces than the chunks copy_plain_run checks.
-std::size_t put_plain_run(std::string_view text, char* dest) {
-  constexpr std::size_t kLong = 256;
-  if (text.size() < kLong) return internal::copy_plain_run(text.data(), text.size(), dest);
-  const std::size_t run = internal::plain_run_length(text.data(), text.size());
-  std::memcpy(dest, text.data(), run);
-  return run;
+// A long string (an image's Base64, a document in a string): each plain run
+// is found first, by the 16-byte scan, and then put whole, by memcpy or
+// straight to a sink.
+char* put_long_quoted_string(TextWriter& out, char* p, std::string_view text) {
+  p = put(out, p, '"');
+  for (;;) {
+    const std::size_t run = internal::plain_run_length(text.data(), text.size());
+    p = out.put_bytes(p, text.substr(0, run));
+    if (run == text.size()) return put(out, p, '"');
+    p = put_escape(out, p, static_cast<unsigned char>(text[run]));
+    text.remove_prefix(run + 1);
+  }
 }
 
 char* put_quoted_string(TextWriter& out, char* p, std::string_view text) {
-  // Room for the opening quote and what put_plain_run may store, which
+  constexpr std::size_t kLong = 256;
+  if (text.size() >= kLong) return put_long_quoted_string(out, p, text);
+  // Room for the opening quote and what copy_plain_run may store, which
   // covers the closing quote: most strings need no escape and no more room.
   p = out.room(p, text.size() + 9);
   *p = '"';
-  std::size_t run = put_plain_run(text, p + 1);
+  std::size_t run = internal::copy_plain_run(text.data(), text.size(), p + 1);
   p += 1 + run;
   while (run != text.size()) {
     p = put_escape(out, p, static_cast<unsigned char>(text[run]));
     text.remove_prefix(run + 1);
     p = out.room(p, text.size() + 8);
-    run = put_plain_run(text, p);
+    run = internal::copy_plain_run(text.data(), text.size(), p);
     p += run;
   }
   return put(out, p, '"');
@@ -292,6 +339,10 @@ char* put_indented(TextWriter& out, char* p, const JsonValue& value, std::size_t
   return put_indented_object(out, p, *value.as_object(), depth);
 }
 
+char* put_indented_root(TextWriter& out, char* p, const JsonValue& value) {
+  return put_indented(out, p, value, 0);
+}
+
 // Runs one put_ function over out from its end and cuts out to what it wrote.
 template <typename Put, typename... Args>
 void append_with(std::string& out, Put put_piece, const Args&... args) {
@@ -310,10 +361,14 @@ void append_compact_text(std::string& out, const JsonValue& value) {
 }
 
 void append_indented_text(std::string& out, const JsonValue& value) {
-  append_with(
-      out,
-      [](TextWriter& writer, char* p, const JsonValue& v) { return put_indented(writer, p, v, 0); },
-      value);
+  append_with(out, put_indented_root, value);
+}
+
+bool write_indented_text(const JsonValue& value, std::string_view end, const TextSink& sink) {
+  std::string buffer;
+  TextWriter writer(buffer, sink);
+  char* p = put_indented_root(writer, writer.start(), value);
+  return writer.finish(writer.put_bytes(p, end));
 }
 
 std::string to_compact_text(const JsonValue& value) {

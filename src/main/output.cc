@@ -8,22 +8,22 @@ namespace {
 
 constexpr int kUnwrittenExit = 2;
 
-// The document's bytes: the usage text, the indented result or error with
-// one line feed, or nothing for a null result.
-std::string printed_text(const Outcome& outcome) {
-  if (outcome.show_usage) return std::string(kUsageText);
-  std::string text;
+// Writes the document: the usage text, the indented result or error with
+// one line feed, or nothing for a null result. The result's text goes out
+// in pieces as it is printed, so a large one is never held whole; false when
+// a piece was not written.
+bool write_document(const Outcome& outcome, int fd) {
+  if (outcome.show_usage) return platform::write_all(fd, kUsageText).has_value();
+  const auto write_piece = [fd](std::string_view piece) {
+    return platform::write_all(fd, piece).has_value();
+  };
   if (!outcome.result) {
     json::JsonObject wrapper;
     wrapper.insert("error", outcome.result.error().to_json());
-    json::append_indented_text(text, wrapper);
-  } else if (!outcome.result->is_null()) {
-    json::append_indented_text(text, *outcome.result);
-  } else {
-    return text;
+    return json::write_indented_text(wrapper, "\n", write_piece);
   }
-  text.push_back('\n');
-  return text;
+  if (outcome.result->is_null()) return true;
+  return json::write_indented_text(*outcome.result, "\n", write_piece);
 }
 
 int outcome_exit_code(const Outcome& outcome) {
@@ -37,7 +37,7 @@ int write_outcome(const Outcome& outcome, int fd) {
   const int exit_code = outcome_exit_code(outcome);
   // A result that did not reach its reader whole is no success; nothing is
   // left to tell the reader why, and standard error stays silent.
-  if (!platform::write_all(fd, printed_text(outcome)) && exit_code == 0) return kUnwrittenExit;
+  if (!write_document(outcome, fd) && exit_code == 0) return kUnwrittenExit;
   return exit_code;
 }
 

@@ -77,6 +77,35 @@ TEST(IndentedText, NestedLayout) {
   EXPECT_EQ(to_indented_text(JsonValue("a\nb")), R"("a\nb")");
 }
 
+// Handed over in pieces, the text is the same as made whole, whatever the
+// pieces: small documents, many pieces, long strings (handed over as they
+// are) with escapes inside and at their ends.
+TEST(IndentedText, WrittenInPiecesIsTheWholeText) {
+  JsonArray many;
+  for (int i = 0; i < 20'000; ++i) many.push_back(JsonArray{i, 0.5, "x"});
+  std::string long_text(200'000, 'a');
+  long_text[70'000] = '\n';
+  long_text[199'999] = '"';
+  JsonValue with_long_strings = JsonObject{};
+  with_long_strings.insert("image", long_text);
+  with_long_strings.insert("tail", std::string(40'000, 'b') + "\x01");
+  const JsonValue values[] = {JsonValue(nullptr), JsonValue(JsonArray{1, "two"}), many,
+                              JsonValue(long_text), with_long_strings};
+  for (const JsonValue& value : values) {
+    std::string pieces;
+    int count = 0;
+    EXPECT_TRUE(write_indented_text(value, "\n", [&](std::string_view piece) {
+      pieces += piece;
+      return ++count > 0;
+    }));
+    EXPECT_EQ(pieces, to_indented_text(value) + "\n");
+  }
+  // A refused piece stops the printing: nothing is handed over after it.
+  int handed = 0;
+  EXPECT_FALSE(write_indented_text(many, "\n", [&](std::string_view) { return ++handed < 2; }));
+  EXPECT_EQ(handed, 2);
+}
+
 // Shortest digits d1..dn and decimal exponent e (|d| = d1.d2...dn x 10^e)
 // as the standard library gives them.
 struct Scientific {
