@@ -102,7 +102,7 @@ std::expected<json::JsonValue, Bridge::Failure> Bridge::attempt(std::string_view
     return std::unexpected(Failure{sent.error()});
   auto line = receive_answer(timeout);
   if (!line) return std::unexpected(std::move(line.error()));
-  auto result = answer_result(*line);
+  auto result = answer_result(std::move(*line));
   if (result) return std::move(*result);
   // The application was restarted with a new token: read it on reconnecting.
   if (is_unauthorized(result.error())) drop_connection();

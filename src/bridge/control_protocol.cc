@@ -39,8 +39,9 @@ json::JsonValue exec_params(std::string_view tool, json::JsonValue args, Seconds
   return params;
 }
 
-std::expected<json::JsonValue, BridgeError> answer_result(std::string_view line) {
-  auto answer = json::parse_json(line);
+std::expected<json::JsonValue, BridgeError> answer_result(std::string line) {
+  // Taken: a large result keeps the line's buffer rather than a copy of it.
+  auto answer = json::parse_json_taking(std::move(line));
   if (!answer) return std::unexpected(BridgeError::io("bad response: " + answer.error().message()));
   if (const json::JsonValue* ok = answer->get("ok"); ok && ok->is_true()) {
     json::JsonValue* result = answer->get("result");

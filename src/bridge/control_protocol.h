@@ -33,7 +33,7 @@ json::JsonValue exec_params(std::string_view tool, json::JsonValue args, Seconds
 
 // The result of a UTF-8 answer line: "ok" exactly true gives "result" (null
 // when missing); anything else is a coded error. An unparsable line is io.
-std::expected<json::JsonValue, BridgeError> answer_result(std::string_view line);
+std::expected<json::JsonValue, BridgeError> answer_result(std::string line);
 
 // An error answer telling that the token is stale.
 bool is_unauthorized(const BridgeError& error);

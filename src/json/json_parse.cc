@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "json/internal/member_order.h"
@@ -95,6 +98,13 @@ struct InPlace {
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text), data_(text.data()), size_(text.size()) {}
+
+  // A string without escapes that is more than half the text, and at least
+  // kLongestCopied long, is left as a placeholder for the text itself to
+  // fill: there is at most one such string.
+  void leave_longest_string() { longest_copied_ = std::max(size_ / 2, kLongestCopied); }
+  // The span of the string left as a placeholder, if any.
+  std::optional<std::pair<std::size_t, std::size_t>> left_string() const { return left_; }
 
   std::expected<JsonValue, JsonParseError> parse_document() {
     // Room for a few levels of typical containers; large texts grow from there.
@@ -489,6 +499,10 @@ class Parser {
       case Slot::Kind::kFloat:
         return JsonValue(JsonNumber::from_double(slot.d));
       case Slot::Kind::kText:
+        if (slot.length > longest_copied_) {
+          left_ = {slot.offset, std::size_t{slot.length}};
+          return internal::text_placeholder();
+        }
         return JsonValue(std::string_view(data_ + slot.offset, slot.length));
       case Slot::Kind::kBuilt:
         break;
@@ -503,9 +517,13 @@ class Parser {
   }
   std::string key_string(const Slot& key) const { return std::string(key_bytes(key)); }
 
+  static constexpr std::size_t kLongestCopied = std::size_t{1} << 20;
+
   std::string_view text_;
   const char* data_;
   std::size_t size_;
+  std::size_t longest_copied_ = SIZE_MAX;
+  std::optional<std::pair<std::size_t, std::size_t>> left_;
   std::size_t pos_ = 0;
   int depth_budget_ = kDepthBudget;
   std::vector<Slot> slots_;
@@ -519,6 +537,34 @@ class Parser {
 
 std::expected<JsonValue, JsonParseError> parse_json(std::string_view text) {
   return Parser(text).parse_document();
+}
+
+namespace {
+
+JsonValue* find_text_placeholder(JsonValue& value) {
+  if (internal::is_text_placeholder(value)) return &value;
+  if (JsonArray* elements = value.as_array()) {
+    for (JsonValue& element : *elements) {
+      if (JsonValue* found = find_text_placeholder(element)) return found;
+    }
+  } else if (JsonObject* members = value.as_object()) {
+    for (JsonMember& member : *members) {
+      if (JsonValue* found = find_text_placeholder(member.value)) return found;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::expected<JsonValue, JsonParseError> parse_json_taking(std::string&& text) {
+  Parser parser(text);
+  parser.leave_longest_string();
+  auto value = parser.parse_document();
+  if (const auto left = parser.left_string(); value && left) {
+    internal::take_text(*find_text_placeholder(*value), std::move(text), left->first, left->second);
+  }
+  return value;
 }
 
 }  // namespace brelvo::json

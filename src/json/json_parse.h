@@ -10,6 +10,7 @@
 #pragma once
 
 #include <expected>
+#include <string>
 #include <string_view>
 
 #include "json/json_error.h"
@@ -18,5 +19,10 @@
 namespace brelvo::json {
 
 std::expected<JsonValue, JsonParseError> parse_json(std::string_view text);
+
+// The same, taking the text: a string value that is most of it (a large tool
+// result, an image's Base64) keeps the text's own buffer instead of a copy,
+// so that the text and that value are never both held.
+std::expected<JsonValue, JsonParseError> parse_json_taking(std::string&& text);
 
 }  // namespace brelvo::json

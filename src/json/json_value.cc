@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -106,7 +107,7 @@ JsonValue::JsonValue(double d) {
 JsonValue::JsonValue(const JsonValue& other) : kind_(other.kind_) {
   switch (kind_) {
     case Kind::kString:
-      std::construct_at(&storage_.string, other.storage_.string);
+      std::construct_at(&storage_.string, other.string_view());
       break;
     case Kind::kArray:
       std::construct_at(&storage_.array, other.storage_.array);
@@ -144,13 +145,33 @@ bool operator==(const JsonValue& a, const JsonValue& b) {
     case JsonValue::Kind::kNumber:
       return a.storage_.number == b.storage_.number;
     case JsonValue::Kind::kString:
-      return a.storage_.string == b.storage_.string;
+      return a.string_view() == b.string_view();
     case JsonValue::Kind::kArray:
       return a.storage_.array == b.storage_.array;
     case JsonValue::Kind::kObject:
       return a.storage_.object == b.storage_.object;
   }
   return false;
+}
+
+JsonValue internal::text_placeholder() {
+  JsonValue placeholder;
+  placeholder.kind_ = JsonValue::Kind::kString;
+  placeholder.whole_text_ = true;
+  std::construct_at(&placeholder.storage_.text);
+  return placeholder;
+}
+
+bool internal::is_text_placeholder(const JsonValue& value) {
+  return value.whole_text_ && value.is_string() && value.storage_.text.empty();
+}
+
+void internal::take_text(JsonValue& placeholder, std::string&& text, std::size_t offset,
+                         std::size_t length) {
+  std::string& bytes = placeholder.storage_.text;
+  bytes = std::move(text);
+  std::memmove(bytes.data(), bytes.data() + offset, length);
+  bytes.resize(length);
 }
 
 JsonValue JsonValue::from_strings(const std::vector<std::string>& strings) {

@@ -21,7 +21,9 @@
 // last insert of a key wins. Values own their children; copies are deep.
 // String values are JsonStrings, whose bytes come from the trees' pool: a
 // JsonString passed in is moved, any other string's bytes are copied. They are
-// read as std::string_view; moving the JsonValue moves the bytes.
+// read as std::string_view; moving the JsonValue moves the bytes. A string
+// that is most of a parsed text may instead keep that text's own buffer
+// (parse_json_taking); copies of it are JsonStrings again.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +49,11 @@ namespace internal {
 // comparisons and the printer go without as_string()'s optional, which g++
 // passes through memory.
 std::string_view string_bytes(const JsonValue& value);
+// For the parser: a string value that will hold bytes of a whole text, its
+// buffer and all, and that text's bytes [offset, offset + length) put in.
+JsonValue text_placeholder();
+bool is_text_placeholder(const JsonValue& value);
+void take_text(JsonValue& placeholder, std::string&& text, std::size_t offset, std::size_t length);
 }  // namespace internal
 
 // A finite number in exactly one of three representations.
@@ -197,7 +204,7 @@ class JsonValue {
   const JsonNumber* as_number() const { return is_number() ? &storage_.number : nullptr; }
   std::optional<std::string_view> as_string() const {
     if (!is_string()) return std::nullopt;
-    return std::string_view(storage_.string);
+    return string_view();
   }
   const JsonArray* as_array() const { return is_array() ? &storage_.array : nullptr; }
   JsonArray* as_array() { return is_array() ? &storage_.array : nullptr; }
@@ -227,6 +234,10 @@ class JsonValue {
 
   friend bool operator==(const JsonValue& a, const JsonValue& b);
   friend std::string_view internal::string_bytes(const JsonValue& value);
+  friend JsonValue internal::text_placeholder();
+  friend bool internal::is_text_placeholder(const JsonValue& value);
+  friend void internal::take_text(JsonValue& placeholder, std::string&& text, std::size_t offset,
+                                  std::size_t length);
 
  private:
   // A tagged union rather than std::variant: a variant destroys and moves
@@ -238,6 +249,8 @@ class JsonValue {
     bool boolean;
     JsonNumber number;
     JsonString string;
+    // A string that keeps a parsed text's buffer; whole_text_ tells.
+    std::string text;
     JsonArray array;
     JsonObject object;
   };
@@ -245,9 +258,14 @@ class JsonValue {
   // Moves other's contents into this value's storage, which holds nothing;
   // kind_ is already other's.
   void take_from(JsonValue& other) noexcept {
+    whole_text_ = other.whole_text_;
     switch (kind_) {
       case Kind::kString:
-        std::construct_at(&storage_.string, std::move(other.storage_.string));
+        if (whole_text_) {
+          std::construct_at(&storage_.text, std::move(other.storage_.text));
+        } else {
+          std::construct_at(&storage_.string, std::move(other.storage_.string));
+        }
         break;
       case Kind::kArray:
         std::construct_at(&storage_.array, std::move(other.storage_.array));
@@ -266,9 +284,13 @@ class JsonValue {
   }
   // Destroys a string, array or object.
   void release() noexcept;
+  std::string_view string_view() const {
+    return whole_text_ ? std::string_view(storage_.text) : std::string_view(storage_.string);
+  }
 
   Storage storage_;
   Kind kind_ = Kind::kNull;
+  bool whole_text_ = false;
 };
 
 struct JsonMember {
@@ -305,13 +327,17 @@ inline JsonObject::iterator JsonObject::end() {
 }
 
 inline std::string_view internal::string_bytes(const JsonValue& value) {
-  return value.storage_.string;
+  return value.string_view();
 }
 
 inline void JsonValue::release() noexcept {
   switch (kind_) {
     case Kind::kString:
-      std::destroy_at(&storage_.string);
+      if (whole_text_) {
+        std::destroy_at(&storage_.text);
+      } else {
+        std::destroy_at(&storage_.string);
+      }
       break;
     case Kind::kArray:
       std::destroy_at(&storage_.array);

@@ -168,5 +168,41 @@ TEST(ParseValues, SiblingContainersOfDifferentSizes) {
   });
 }
 
+// Taking the text gives the same value as reading it, wherever a string
+// that is most of the text stands: the whole text, an element, a member,
+// a repeated key's winner or loser; with escapes (decoded, so copied); and
+// when no string is long enough. The value keeps its bytes through copies,
+// moves and comparisons.
+TEST(ParseValues, TakingTheTextGivesTheSameValue) {
+  const std::string big(3 << 20, 'x');
+  const std::string texts[] = {
+      '"' + big + '"',
+      "[1,\"" + big + "\",2]",
+      R"({"a":{"text":")" + big + R"("},"b":true})",
+      R"({"k":"lost","k":")" + big + R"("})",
+      R"({"k":")" + big + R"(","k":"won"})",
+      R"(["\n)" + big + R"("])",
+      R"(["short","also short"])",
+      R"([")" + big.substr(0, 2 << 20) + R"(",")" + big.substr(0, 2 << 20) + R"("])",
+  };
+  for (const std::string& text : texts) {
+    const auto read = parse_json(text);
+    auto taken = parse_json_taking(std::string(text));
+    ASSERT_TRUE(read && taken) << text.substr(0, 40);
+    EXPECT_EQ(*taken, *read) << text.substr(0, 40);
+    EXPECT_EQ(to_compact_text(*taken), to_compact_text(*read));
+    const JsonValue copy = *taken;
+    JsonValue moved = std::move(*taken);
+    EXPECT_EQ(copy, moved);
+    EXPECT_EQ(moved, *read);
+  }
+  // The long string is the text's own buffer: no second copy was made.
+  std::string text = "[\"" + big + "\"]";
+  const char* buffer = text.data();
+  const auto taken = parse_json_taking(std::move(text));
+  ASSERT_TRUE(taken);
+  EXPECT_EQ((*taken->as_array())[0].as_string()->data(), buffer);
+}
+
 }  // namespace
 }  // namespace brelvo::json
