@@ -12,18 +12,24 @@ namespace brelvo::platform {
 
 // Capacity in out for at least needed bytes. Each growth copies what out
 // holds into new memory, whose pages are all touched, and on a first touch
-// faulted in, by the copy: growing sixteenfold, by at most 256 MiB a step,
-// copies about 17 MiB on the way to a line of 64 MiB where doubling copied
-// 64. Capacity not yet written is address space only. When so much cannot be
-// had, doubling.
+// faulted in, by the copy. Past 1 MiB a string grows by 256 MiB at once, so
+// that a line of 64 MiB is copied once, at 1 MiB, where doubling copied and
+// faulted in 64 MiB on the way; capacity not yet written is address space
+// only. Below, and when so much cannot be had, it doubles.
 inline void make_room(std::string& out, std::size_t needed) {
-  constexpr std::size_t kLargestStep = std::size_t{256} << 20;
+  constexpr std::size_t kLarge = std::size_t{1} << 20;
+  constexpr std::size_t kLargeStep = std::size_t{256} << 20;
   const std::size_t capacity = out.capacity();
   if (needed <= capacity) return;
+  const std::size_t doubled = std::max(needed, capacity * 2);
+  if (needed <= kLarge) {
+    out.reserve(doubled);
+    return;
+  }
   try {
-    out.reserve(std::max(needed, capacity + std::min(capacity * 15, kLargestStep)));
+    out.reserve(std::max(needed, capacity + kLargeStep));
   } catch (const std::bad_alloc&) {
-    out.reserve(std::max(needed, capacity * 2));
+    out.reserve(doubled);
   }
 }
 
