@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -170,8 +171,13 @@ void internal::take_text(JsonValue& placeholder, std::string&& text, std::size_t
                          std::size_t length) {
   std::string& bytes = placeholder.storage_.text;
   bytes = std::move(text);
-  std::memmove(bytes.data(), bytes.data() + offset, length);
-  bytes.resize(length);
+  if (offset <= std::numeric_limits<std::uint32_t>::max()) {
+    placeholder.text_offset_ = static_cast<std::uint32_t>(offset);
+    bytes.resize(offset + length);
+  } else {
+    std::memmove(bytes.data(), bytes.data() + offset, length);
+    bytes.resize(length);
+  }
 }
 
 JsonValue JsonValue::from_strings(const std::vector<std::string>& strings) {

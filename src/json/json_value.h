@@ -249,7 +249,8 @@ class JsonValue {
     bool boolean;
     JsonNumber number;
     JsonString string;
-    // A string that keeps a parsed text's buffer; whole_text_ tells.
+    // A string that keeps a parsed text's buffer, whole_text_ tells; its
+    // bytes start at text_offset_.
     std::string text;
     JsonArray array;
     JsonObject object;
@@ -259,6 +260,7 @@ class JsonValue {
   // kind_ is already other's.
   void take_from(JsonValue& other) noexcept {
     whole_text_ = other.whole_text_;
+    text_offset_ = other.text_offset_;
     switch (kind_) {
       case Kind::kString:
         if (whole_text_) {
@@ -285,12 +287,16 @@ class JsonValue {
   // Destroys a string, array or object.
   void release() noexcept;
   std::string_view string_view() const {
-    return whole_text_ ? std::string_view(storage_.text) : std::string_view(storage_.string);
+    if (!whole_text_) return storage_.string;
+    return std::string_view(storage_.text).substr(text_offset_);
   }
 
   Storage storage_;
   Kind kind_ = Kind::kNull;
   bool whole_text_ = false;
+  // Where a whole text's string starts in it: its bytes stay where they were
+  // parsed, and the rest of the text after them is cut off.
+  std::uint32_t text_offset_ = 0;
 };
 
 struct JsonMember {
